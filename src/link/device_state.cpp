@@ -1,0 +1,162 @@
+#include "link/device_state.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace quenda {
+
+namespace {
+template <class R> void copyIn(R& rec, const TransferBuffer& b) { std::memcpy(&rec, b.Payload, sizeof(R)); }
+template <class R> void copyOut(const R& rec, TransferBuffer& b) { std::memcpy(b.Payload, &rec, sizeof(R)); }
+static_assert(sizeof(TransferBuffer::Payload) >= sizeof(TExpertWeather) &&
+              sizeof(TransferBuffer::Payload) >= sizeof(TChart) &&
+              sizeof(TransferBuffer::Payload) >= sizeof(TFirmwareBlock));
+} // namespace
+
+DeviceState::DeviceState() = default;
+
+void DeviceState::raise(uint32_t bits) {
+    std::lock_guard g(StateLock);
+    requests_ |= bits;
+}
+void DeviceState::assignRequests(uint32_t word) {
+    std::lock_guard g(StateLock);
+    requests_ = word;
+}
+void DeviceState::clearRequests(uint32_t bits) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~bits;
+}
+bool DeviceState::isRaised(uint32_t bits) {
+    std::lock_guard g(StateLock);
+    return (requests_ & bits) != 0;
+}
+uint32_t DeviceState::requests() {
+    std::lock_guard g(StateLock);
+    return requests_;
+}
+
+void DeviceState::markRowsForUpload(int first, int last) {
+    std::lock_guard g(StateLock);
+    const int n = static_cast<int>(UploadMarks.size());
+    first = std::max(first, 0);
+    last = std::min(last, n - 1);
+    for (int i = first; i <= last; ++i) UploadMarks[static_cast<std::size_t>(i)] = 1;
+    requests_ |= rqSetSchedule;
+}
+
+bool DeviceState::isMarked(int row) {
+    std::lock_guard g(StateLock);
+    return row >= 0 && row < static_cast<int>(UploadMarks.size()) && UploadMarks[static_cast<std::size_t>(row)];
+}
+
+void DeviceState::storeInfo(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetInfo);
+    if (requests_ & (rqSetTime | rqSetChannels | rqSetRow)) return; // the user's newer edit wins
+    copyIn(Info, b);
+    resizeScheduleLocked(Info.RowCount);
+}
+
+void DeviceState::loadInfo(TransferBuffer& b, uint32_t servedBit) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~servedBit;
+    copyOut(Info, b);
+}
+
+void DeviceState::storeConfig(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetConfig);
+    if (!(requests_ & rqSetConfig)) copyIn(Config, b);
+}
+void DeviceState::loadConfig(TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqSetConfig);
+    copyOut(Config, b);
+}
+void DeviceState::storeExpert(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetExpert);
+    if (!(requests_ & rqSetExpert)) copyIn(Expert, b);
+}
+void DeviceState::loadExpert(TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqSetExpert);
+    copyOut(Expert, b);
+}
+void DeviceState::storeExpertWeather(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetExpertWeather);
+    if (!(requests_ & rqSetExpertWeather)) copyIn(ExpertWeather, b);
+}
+void DeviceState::loadExpertWeather(TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqSetExpertWeather);
+    copyOut(ExpertWeather, b);
+}
+void DeviceState::storeChart(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetChart);
+    copyIn(Chart, b);
+}
+void DeviceState::storeHealth(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~uint32_t(rqGetHealth);
+    copyIn(Health, b);
+}
+
+void DeviceState::storeScheduleRow(const TransferBuffer& b) {
+    const int index = static_cast<int8_t>(b.Payload[0]);
+    if (index < 0 || index >= static_cast<int>(Schedule.size())) return;
+    std::memcpy(&Schedule[static_cast<std::size_t>(index)], b.Payload + 1, sizeof(TScheduleRow));
+}
+
+bool DeviceState::pickScheduleRow(TransferBuffer& b) {
+    std::lock_guard g(StateLock);
+    const std::size_t n = std::min<std::size_t>({Info.RowCount, UploadMarks.size(), Schedule.size()});
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!UploadMarks[i]) continue;
+        UploadMarks[i] = 0;
+        b.Payload[0] = static_cast<uint8_t>(i);
+        std::memcpy(b.Payload + 1, &Schedule[i], sizeof(TScheduleRow));
+        return true;
+    }
+    requests_ &= ~uint32_t(rqSetSchedule);
+    return false;
+}
+
+void DeviceState::resizeSchedule(int rows) {
+    std::lock_guard g(StateLock);
+    resizeScheduleLocked(rows);
+}
+
+void DeviceState::resizeScheduleLocked(int rows) {
+    const auto n = static_cast<std::size_t>(std::max(rows, 0));
+    Schedule.resize(n, TScheduleRow{});
+    UploadMarks.resize(n, 0);
+    PointTable.resize(n, CurvePoint{});
+}
+
+void DeviceState::applySetInfoMask(TransferBuffer& b, uint32_t servedBit) {
+    TInfo info;
+    std::memcpy(&info, b.Payload, sizeof info);
+    if (servedBit != rqSetTime) info.Minute = -1;
+    if (servedBit != rqSetChannels) std::fill(std::begin(info.Channel), std::end(info.Channel), int16_t(-1));
+    if (servedBit != rqSetRow) info.CurrentRow = -1;
+    std::memcpy(b.Payload, &info, sizeof info);
+}
+
+void DeviceState::setClock(const ClockValue& c) {
+    Info.Day = static_cast<int8_t>(c.day);
+    Info.Month = static_cast<int8_t>(c.month);
+    Info.Year = static_cast<int8_t>(c.year - 2000);
+    Info.Hour = static_cast<int8_t>(c.hour);
+    Info.Minute = static_cast<int8_t>(c.minute);
+    Info.Second = static_cast<int8_t>(c.second);
+    // 995..999 ms would round to 100, which no clock shows.
+    Info.Centisecond = static_cast<int8_t>(std::min(99L, std::lround(c.millisecond * 0.1)));
+    Info.ClockSpare = 0;
+}
+
+} // namespace quenda

@@ -1,0 +1,121 @@
+// The block the window and the link thread share: local copies of every device
+// record, the schedule with its upload marks, and the request-flag word.
+//
+// Records are written only on the window's thread (page handlers, and the copy
+// operations the link thread runs there synchronously), so the window reads them
+// without the lock. `Requests`, `UploadMarks` and the link's wanted port name are
+// changed only under `StateLock`.
+#pragma once
+
+#include "link/records.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace quenda {
+
+// Request bits, one per pending command.
+enum Request : uint32_t {
+    rqGetInfo = 0x1,
+    rqSetTime = 0x2,
+    rqSetChannels = 0x4,
+    rqSetRow = 0x8,
+    rqGetConfig = 0x10,
+    rqSetConfig = 0x20,
+    rqGetSchedule = 0x40,
+    rqSetSchedule = 0x80,
+    rqGetExpert = 0x100,
+    rqSetExpert = 0x200,
+    rqGetExpertWeather = 0x400,
+    rqSetExpertWeather = 0x800,
+    rqGetChart = 0x1000,
+    rqGetHealth = 0x2000,
+    rqLoadReef = 0x4000,
+    rqFirmwareUpdate = 0x8000,
+    rqSaveEEPROM = 0x10000,
+    rqToggleCloud = 0x20000,
+    rqToggleStorm = 0x40000,
+};
+inline constexpr uint32_t rqRefreshAll = 0x551;
+inline constexpr uint32_t rqOnConnect = 0x1551;
+inline constexpr uint32_t rqConfigImport = 0xA20;
+inline constexpr uint32_t rqColumnEdit = 0xA0;
+inline constexpr uint32_t rqChartMode = 0x1200;
+
+// The link's transfer buffer: the echoed command code, then the payload.
+struct TransferBuffer {
+    uint8_t Echo = 0;
+    uint8_t Payload[132] = {};
+};
+
+// One point of the day-curve picture per schedule row: x and twelve y positions.
+struct CurvePoint {
+    float X = 0;
+    std::array<float, kChannels> Y{};
+};
+
+class DeviceState {
+public:
+    DeviceState();
+
+    TInfo Info{};
+    TConfig Config{};
+    TExpert Expert{};
+    TExpertWeather ExpertWeather{};
+    TChart Chart{};
+    THealth Health{};
+    std::vector<TScheduleRow> Schedule;
+    std::vector<uint8_t> UploadMarks;   // guarded by StateLock
+    std::vector<CurvePoint> PointTable; // window's thread only
+
+    // Non-recursive, held for a few instructions only, never across a command or a
+    // call onto the window.
+    std::mutex StateLock;
+
+    // ---- Request word (each call takes StateLock once) ----
+    void raise(uint32_t bits);
+    void assignRequests(uint32_t word); // replaces the whole word
+    void clearRequests(uint32_t bits);
+    bool isRaised(uint32_t bits);       // any of the bits
+    uint32_t requests();
+    // Marks rows for upload and raises rqSetSchedule, in one lock hold.
+    void markRowsForUpload(int first, int last);
+    bool isMarked(int row);
+
+    // ---- Copy operations (window's thread; each holds StateLock throughout) ----
+    void storeInfo(const TransferBuffer& b);
+    void loadInfo(TransferBuffer& b, uint32_t servedBit);
+    void storeConfig(const TransferBuffer& b);
+    void loadConfig(TransferBuffer& b);
+    void storeExpert(const TransferBuffer& b);
+    void loadExpert(TransferBuffer& b);
+    void storeExpertWeather(const TransferBuffer& b);
+    void loadExpertWeather(TransferBuffer& b);
+    void storeChart(const TransferBuffer& b);
+    void storeHealth(const TransferBuffer& b);
+    // Takes no lock: only the window's thread touches the rows.
+    void storeScheduleRow(const TransferBuffer& b);
+    // True when a row was written into the buffer; false clears rqSetSchedule.
+    bool pickScheduleRow(TransferBuffer& b);
+
+    // Sizes the schedule, the marks and the point table (new rows zero).
+    void resizeSchedule(int rows);
+
+    // SetInfo masks, applied to the transfer buffer only: the two groups the
+    // served request does not mean to change are marked "not to be set".
+    static void applySetInfoMask(TransferBuffer& b, uint32_t servedBit);
+
+    // The "Now" action's clock fields; raises nothing.
+    struct ClockValue {
+        int year, month, day, hour, minute, second, millisecond;
+    };
+    void setClock(const ClockValue& c);
+
+private:
+    uint32_t requests_ = 0; // guarded by StateLock
+    void resizeScheduleLocked(int rows);
+};
+
+} // namespace quenda
