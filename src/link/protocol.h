@@ -1,5 +1,11 @@
 // The ASCII-hex request/response protocol: one command line out, one reply back.
 // Runs on the link thread only; reports failure by result and log lines, never throws.
+//
+// Query(code, n): purge, write the code and a line feed, read exactly 2 * (n + 1) + 1
+// characters (echo, digit pairs, line end LF or CR) into the transfer buffer.
+// Send(buffer, code, n): purge, write the code, n payload bytes as upper-case digit
+// pairs and a line feed, then read one acknowledgement character of any value.
+// In debug mode both log OUT: "<text>" <ms> ms and IN: "<text>" <ms> ms lines.
 #pragma once
 
 #include "link/device_state.h"
@@ -7,6 +13,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace quenda {
@@ -14,11 +21,16 @@ namespace quenda {
 class Protocol {
 public:
     using LogFn = std::function<void(const QString&)>;
+    // Milliseconds from any fixed origin; only differences are logged.
+    using ClockFn = std::function<qint64()>;
 
     Protocol(IPort& port, LogFn log);
 
     void setDebug(bool on) { debug_ = on; }
     bool debug() const { return debug_; }
+
+    // Replaces the clock used for the OUT/IN timings (a monotonic clock by default).
+    void setClock(ClockFn clock);
 
     // In debug mode, logs a command's name before it is sent ("GetInfo", "SetInfo", ...).
     void announce(const char* name);
@@ -33,9 +45,16 @@ public:
     TransferBuffer& buffer() { return buffer_; }
     IPort& port() { return port_; }
 
+    // The log text of an OUT or IN line.
+    static QString directionLine(const char* word, const QByteArray& text, qint64 ms);
+
 private:
+    void log(const QString& text);
+    bool portFailed();
+
     IPort& port_;
     LogFn log_;
+    ClockFn clock_;
     bool debug_ = false;
     TransferBuffer buffer_;
 };

@@ -21,6 +21,8 @@ public:
     // Blocks until n characters arrived or the read time-out passed; returns what arrived.
     // Sets the error text on a port error (not on a plain time-out).
     virtual QByteArray read(int n) = 0;
+    // The port error of the last call; empty when that call met no port error (a plain
+    // read time-out is no error).
     virtual QString errorString() const = 0;
 };
 

@@ -1,0 +1,135 @@
+#include "link/qt_serial_port.h"
+
+#include <QDeadlineTimer>
+#include <QSerialPort>
+#include <QThread>
+
+namespace quenda {
+
+QtSerialPort::QtSerialPort(int timeoutMs) : timeoutMs_(timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs) {}
+
+QtSerialPort::~QtSerialPort() {
+    close();
+}
+
+void QtSerialPort::fail(const QString& text) {
+    error_ = text.isEmpty() ? QStringLiteral("Serial port error") : text;
+}
+
+bool QtSerialPort::open(const QString& name) {
+    error_.clear();
+    close();
+    name_ = name;
+    // A port object left from another thread would have its notifiers on that thread.
+    if (!port_ || port_->thread() != QThread::currentThread()) port_ = std::make_unique<QSerialPort>();
+    port_->setPortName(name);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        fail(port_->errorString());
+        port_->clearError();
+        return false;
+    }
+    const bool ok = port_->setBaudRate(QSerialPort::Baud115200) && port_->setDataBits(QSerialPort::Data8) &&
+                    port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+                    port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        fail(port_->errorString());
+        port_->close();
+        port_->clearError();
+        return false;
+    }
+    // Pseudo-terminals and some adapters have no modem lines; that is harmless here.
+    port_->setDataTerminalReady(false);
+    if (port_->error() == QSerialPort::UnsupportedOperationError) port_->clearError();
+    port_->setRequestToSend(false);
+    if (port_->error() == QSerialPort::UnsupportedOperationError) port_->clearError();
+    if (port_->error() != QSerialPort::NoError) {
+        fail(port_->errorString());
+        port_->close();
+        port_->clearError();
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::isOpen() const {
+    return port_ && port_->isOpen();
+}
+
+void QtSerialPort::close() {
+    if (port_ && port_->isOpen()) port_->close();
+    if (port_) port_->clearError();
+}
+
+bool QtSerialPort::purge() {
+    error_.clear();
+    if (!isOpen()) {
+        fail(QStringLiteral("Port not open"));
+        return false;
+    }
+    // Also takes what QSerialPort already buffered internally.
+    if (!port_->clear(QSerialPort::AllDirections)) {
+        fail(port_->errorString());
+        port_->clearError();
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::write(const QByteArray& data) {
+    error_.clear();
+    if (!isOpen()) {
+        fail(QStringLiteral("Port not open"));
+        return false;
+    }
+    QDeadlineTimer deadline(timeoutMs_);
+    if (port_->write(data) != data.size()) {
+        fail(port_->errorString());
+        port_->clearError();
+        return false;
+    }
+    while (port_->bytesToWrite() > 0) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) {
+            fail(QStringLiteral("Write time-out"));
+            return false;
+        }
+        if (!port_->waitForBytesWritten(int(left)) && port_->error() != QSerialPort::NoError &&
+            port_->error() != QSerialPort::TimeoutError) {
+            fail(port_->errorString());
+            port_->clearError();
+            return false;
+        }
+        port_->clearError();
+    }
+    return true;
+}
+
+QByteArray QtSerialPort::read(int n) {
+    error_.clear();
+    QByteArray out;
+    if (n <= 0) return out;
+    if (!isOpen()) {
+        fail(QStringLiteral("Port not open"));
+        return out;
+    }
+    QDeadlineTimer deadline(timeoutMs_);
+    for (;;) {
+        out += port_->read(n - out.size());
+        if (out.size() >= n) break;
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) break; // plain time-out: no error text
+        if (!port_->waitForReadyRead(int(left))) {
+            const auto e = port_->error();
+            if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) {
+                out += port_->read(n - out.size());
+                fail(port_->errorString());
+                port_->clearError();
+                break;
+            }
+            port_->clearError();
+        }
+    }
+    return out;
+}
+
+} // namespace quenda
