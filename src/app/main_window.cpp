@@ -1,0 +1,544 @@
+#include "app/main_window.h"
+
+#include "app/enable_table.h"
+#include "lang/texts.h"
+#include "pages/page.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace quenda {
+
+namespace {
+// The pages in tab order: object name and English caption.
+struct PageName {
+    const char* name;
+    const char* caption;
+};
+constexpr PageName kPages[] = {
+    {"tsChannels", "Channels A-F"}, {"tsChannelsGL", "Channels G-L"}, {"tsSchedule", "Schedule"},
+    {"tsVisualize", "Visualization"}, {"tsGeo", "Geo"}, {"tsConfig", "Configuration"}, {"tsTemp", "Chart"},
+    {"tsWeather", "Weather"}, {"tsWeatherDelay", "Delays"}, {"tsMoon", "Moon"}, {"tsExpert", "Expert options"},
+    {"tsBalance", "White balance"}, {"tsJMP", "JMP pin"}, {"tsRC433", "433 MHz"}, {"tsMessages", "Messages"},
+};
+
+constexpr int kStatusPanelWidths[3] = {520, 200, 160};
+
+// The caption prefix while no device is connected.
+const char* kCaptionPrefix = "quenda-led.org";
+
+bool folderWritable(const QString& dir) {
+    QFileInfo fi(dir);
+    if (!fi.isDir() || !fi.isWritable()) return false;
+    // Permission bits can lie (read-only mounts); try it.
+    QFile probe(QDir(dir).filePath(QStringLiteral(".quenda-write-test")));
+    if (!probe.open(QIODevice::WriteOnly)) return false;
+    probe.close();
+    probe.remove();
+    return true;
+}
+} // namespace
+
+TfrmQuenda::TfrmQuenda(WindowOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    setObjectName(QStringLiteral("frmQuenda"));
+    dialogs_ = options_.dialogs ? options_.dialogs : std::make_shared<Dialogs>();
+    clock_ = options_.clock ? options_.clock : std::make_shared<Clock>();
+    FormCreate();
+}
+
+TfrmQuenda::~TfrmQuenda() { FormDestroy(); }
+
+// ---- Start-up ---------------------------------------------------------------
+
+void TfrmQuenda::FormCreate() {
+    if (options_.useTaskbar) taskbar_ = createTaskbarProgress();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    pc_ = new QTabWidget(central);
+    pc_->setObjectName(QStringLiteral("pc"));
+    pc_->setMinimumSize(767, 531);
+    // Qt's tab bar cannot wrap onto several rows; scroll buttons keep every tab reachable.
+    pc_->setUsesScrollButtons(true);
+    layout->addWidget(pc_);
+    setCentralWidget(central);
+    buildStatusBar();
+    buildPages();
+    log_ = std::make_unique<MessageLog>(mem_, sbPanels_[0]);
+    log_->setClock([this] { return clock_->now(); });
+    buildMenus();
+
+    // Scale for the screen's resolution.
+    double scale = 1.0;
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        scale = s->logicalDotsPerInch() / 96.0;
+    for (int i = 0; i < 3; ++i) sbPanels_[i]->setMinimumWidth(int(std::lround(kStatusPanelWidths[i] * scale)));
+    resize(int(std::lround(kClientWidth * scale)), int(std::lround(kClientHeight * scale)) + menuBar()->sizeHint().height() +
+                                                     statusBar()->sizeHint().height());
+
+    // Program directory; backups go there, or to a per-user folder when it is read-only.
+    const QString exe = options_.programFile.isEmpty() ? QCoreApplication::applicationFilePath() : options_.programFile;
+    programDir_ = options_.programDir.isEmpty() ? QFileInfo(exe).absolutePath() : options_.programDir;
+    QString backupNote;
+    if (!folderWritable(programDir_)) {
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir().mkpath(fallback);
+        backupNote = QStringLiteral("Program folder not writable, backups go to ") + fallback;
+        programDir_ = fallback;
+    }
+    if (!programDir_.endsWith(QLatin1Char('/'))) programDir_ += QLatin1Char('/');
+    QDir::setCurrent(programDir_);
+
+    portName_.clear();
+    // The remembered port is read by the port-list code (LoadLastPort) when it is wired in.
+
+    setTabVisible(QStringLiteral("tsExpert"), false);
+    setTabVisible(QStringLiteral("tsBalance"), false);
+    setTabVisible(QStringLiteral("tsJMP"), false);
+    setTabVisible(QStringLiteral("tsRC433"), false);
+    debugMessages_ = false;
+
+    const CommandLine cl = parseCommandLine(options_.args);
+    for (const QString& line : cl.logLines) AddLog(line);
+    if (!cl.port.isEmpty()) portName_ = cl.port;
+    if (cl.expert) {
+        setTabVisible(QStringLiteral("tsExpert"), true);
+        setTabVisible(QStringLiteral("tsBalance"), true);
+        setTabVisible(QStringLiteral("tsJMP"), true);
+    }
+    if (cl.rc433) setTabVisible(QStringLiteral("tsRC433"), true);
+    debugMessages_ = cl.debug;
+
+    LoadLanguage(static_cast<LanguageChoice>(cl.language));
+
+    QApplication::setApplicationDisplayName(QString());
+    AddLog(Msg(QStringLiteral("Started")) + QLatin1Char(' ') + QString::fromLatin1(kAppTitle));
+    AddLog(fileDescription(exe));
+    if (!backupNote.isEmpty()) AddLog(backupNote);
+
+    setTabVisible(QStringLiteral("tsChannelsGL"), true);
+    for (auto& s : state_.Chart.Sample) s = kNoMeasurement;
+    mnuShowRC433_->setVisible(false);
+    mnuShowRC433_->setEnabled(false);
+    state_.Config.Lat = 501;
+    state_.Config.Lon = 85;
+    GeoNow(false);
+    connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
+    EnableControls(false);
+    if (!portName_.isEmpty()) startLink();
+}
+
+void TfrmQuenda::buildStatusBar() {
+    auto* sb = statusBar();
+    sb->setObjectName(QStringLiteral("sb"));
+    sb->setSizeGripEnabled(true);
+    for (int i = 0; i < 3; ++i) {
+        sbPanels_[i] = new QLabel(sb);
+        sbPanels_[i]->setObjectName(QStringLiteral("sbPanel%1").arg(i));
+        sbPanels_[i]->setFrameShape(QFrame::StyledPanel);
+        sbPanels_[i]->setFrameShadow(QFrame::Sunken);
+        sb->addWidget(sbPanels_[i], i == 0 ? 1 : 0);
+    }
+}
+
+void TfrmQuenda::buildPages() {
+    for (const auto& p : kPages) {
+        const QString name = QString::fromLatin1(p.name);
+        const QString caption = QString::fromLatin1(p.caption);
+        QWidget* w = nullptr;
+        if (name == QLatin1String("tsMessages")) {
+            auto* page = new Page(name, caption, *this, pc_);
+            auto* l = new QVBoxLayout(page);
+            mem_ = new QPlainTextEdit(page);
+            mem_->setObjectName(QStringLiteral("mem"));
+            mem_->setReadOnly(true);
+            mem_->setLineWrapMode(QPlainTextEdit::NoWrap);
+            mem_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            mem_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            mem_->viewport()->installEventFilter(this);
+            l->addWidget(mem_);
+            w = page;
+        } else {
+            auto* page = new PlaceholderPage(name, caption, *this, pc_);
+            page->build();
+            w = page;
+        }
+        pc_->addTab(w, caption);
+    }
+    connect(pc_, &QTabWidget::currentChanged, this, &TfrmQuenda::pcChange);
+    pc_->setCurrentWidget(page(QStringLiteral("tsMessages")));
+}
+
+QAction* TfrmQuenda::addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
+                               void (TfrmQuenda::*slot)()) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    if (slot) connect(a, &QAction::triggered, this, slot);
+    if (menu) menu->addAction(a);
+    return a;
+}
+
+void TfrmQuenda::buildMenus() {
+    auto* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+
+    mnuConnection_ = bar->addMenu(QStringLiteral("&Connection"));
+    mnuConnection_->menuAction()->setObjectName(QStringLiteral("mnuConnection"));
+    addAction(mnuConnection_, "mnuDiscover", QStringLiteral("Install devices automatically"),
+              QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmQuenda::mnuDiscoverClick);
+    addAction(mnuConnection_, "mnuRemove", QStringLiteral("Uninstall devices automatically"),
+              QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmQuenda::mnuRemoveClick);
+    mnuConnection_->addSeparator();
+    auto* connectMenu = mnuConnection_->addMenu(QStringLiteral("Connect to"));
+    connectMenu->setObjectName(QStringLiteral("mnuConnectMenu"));
+    mnuConnect_ = connectMenu->menuAction();
+    mnuConnect_->setObjectName(QStringLiteral("mnuConnect"));
+    addAction(mnuConnection_, "mnuDisconnect", QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D),
+              nullptr);
+
+    mnuFile_ = bar->addMenu(QStringLiteral("&File"));
+    mnuFile_->menuAction()->setObjectName(QStringLiteral("mnuFile"));
+    connect(mnuFile_, &QMenu::aboutToShow, this, &TfrmQuenda::mnuFileClick);
+    addAction(mnuFile_, "mnuScheduleImport", QStringLiteral("Import schedule..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+              nullptr);
+    addAction(mnuFile_, "mnuConfigImport", QStringLiteral("Import configuration..."),
+              QKeySequence(Qt::CTRL | Qt::Key_K), nullptr);
+    addAction(mnuFile_, "mnuScheduleConfigExport", QStringLiteral("Export schedule and configuration..."),
+              QKeySequence(Qt::CTRL | Qt::Key_E), nullptr);
+    mnuFile_->addSeparator();
+    addAction(mnuFile_, "mnuFirmwareUpdate", QStringLiteral("Update firmware..."), QKeySequence(), nullptr);
+    mnuFile_->addSeparator();
+    addAction(mnuFile_, "mnuExit", QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4),
+              &TfrmQuenda::mnuExitClick);
+
+    mnuOptions_ = bar->addMenu(QStringLiteral("&Options"));
+    mnuOptions_->menuAction()->setObjectName(QStringLiteral("mnuOptions"));
+    connect(mnuOptions_, &QMenu::aboutToShow, this, &TfrmQuenda::mnuOptionsClick);
+    auto checkable = [](QAction* a) {
+        a->setCheckable(true);
+        return a;
+    };
+    checkable(addAction(mnuOptions_, "mnuModeManual", QStringLiteral("Mode: Manual"), QKeySequence(Qt::CTRL | Qt::Key_F1),
+                        &TfrmQuenda::mnuModeManualClick));
+    checkable(addAction(mnuOptions_, "mnuModeAuto", QStringLiteral("Mode: Auto"), QKeySequence(Qt::CTRL | Qt::Key_F2),
+                        &TfrmQuenda::mnuModeAutoClick));
+    checkable(addAction(mnuOptions_, "mnuModeGeo", QStringLiteral("Mode: Geo"), QKeySequence(Qt::CTRL | Qt::Key_F3),
+                        &TfrmQuenda::mnuModeGeoClick));
+    checkable(addAction(mnuOptions_, "mnuModeRGBDemo", QStringLiteral("Mode: RGB demo"),
+                        QKeySequence(Qt::CTRL | Qt::Key_F4), &TfrmQuenda::mnuModeRGBDemoClick));
+    checkable(addAction(mnuOptions_, "mnuModeFlash", QStringLiteral("Mode: Flash"), QKeySequence(Qt::CTRL | Qt::Key_F5),
+                        &TfrmQuenda::mnuModeFlashClick));
+    mnuOptions_->addSeparator();
+    // The channel page connects these three.
+    addAction(mnuOptions_, "mnuAllOff", QStringLiteral("Set all channels to 0%"), QKeySequence(Qt::CTRL | Qt::Key_0),
+              nullptr);
+    addAction(mnuOptions_, "mnuAll20", QStringLiteral("Set all channels to 20%"), QKeySequence(Qt::CTRL | Qt::Key_2),
+              nullptr);
+    addAction(mnuOptions_, "mnuAllOn", QStringLiteral("Set all channels to 100%"), QKeySequence(Qt::CTRL | Qt::Key_1),
+              nullptr);
+    addAction(mnuOptions_, "mnuSetTimeDate", QStringLiteral("Set current time and date"),
+              QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmQuenda::mnuSetTimeDateClick);
+    mnuOptions_->addSeparator();
+    checkable(addAction(mnuOptions_, "mnuStepBig", QStringLiteral("Big step size"), QKeySequence(Qt::Key_F4),
+                        &TfrmQuenda::mnuStepBigClick));
+    mnuOptions_->addSeparator();
+    checkable(addAction(mnuOptions_, "mnuShowExpert", QStringLiteral("Show Expert options"), QKeySequence(Qt::Key_F6),
+                        &TfrmQuenda::mnuShowExpertClick));
+    mnuShowRC433_ = checkable(
+        addAction(mnuOptions_, "mnuShowRC433", QStringLiteral("433 MHz"), QKeySequence(Qt::Key_F8), &TfrmQuenda::mnuShowRC433Click));
+    mnuOptions_->addSeparator();
+    addAction(mnuOptions_, "mnuRefresh", QStringLiteral("Refresh"), QKeySequence(Qt::Key_F5), &TfrmQuenda::mnuRefreshClick);
+    addAction(mnuOptions_, "mnuSaveEEPROM", QStringLiteral("Save settings permanently"),
+              QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmQuenda::mnuSaveEEPROMClick);
+    addAction(mnuOptions_, "mnuIRLearn", QStringLiteral("Pair IR remote control..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+              &TfrmQuenda::mnuIRLearnClick);
+    addAction(mnuOptions_, "mnuLoadReef", QStringLiteral("Load reef bundle defaults"), QKeySequence(),
+              &TfrmQuenda::mnuLoadReefClick);
+    // Hidden items, reached by their short-cuts only: actions of the window, not in the menu.
+    auto* health = addAction(nullptr, "mnuHealth", QStringLiteral("Read health data"),
+                             QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_X), &TfrmQuenda::mnuHealthClick);
+    QMainWindow::addAction(health);
+    auto* debug = addAction(nullptr, "mnuDebug", QStringLiteral("Debug"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
+                            &TfrmQuenda::mnuDebugClick);
+    QMainWindow::addAction(debug);
+
+    mnuHelp_ = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp_->menuAction()->setObjectName(QStringLiteral("mnuHelp"));
+    addAction(mnuHelp_, "mnuHardware", QStringLiteral("Hardware manual"), QKeySequence(), nullptr);
+    addAction(mnuHelp_, "mnuSoftware", QStringLiteral("Software manual / updates"), QKeySequence(), nullptr);
+    addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
+}
+
+QString TfrmQuenda::fileDescription(const QString& path) {
+    const QFileInfo fi(path);
+    if (!fi.exists()) return QString();
+    const QLocale loc = QLocale::system();
+    return QDir::toNativeSeparators(fi.absoluteFilePath()) + QLatin1Char(' ') +
+           loc.toString(fi.lastModified(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(fi.size()) +
+           QLatin1Char(' ') + Msg(QStringLiteral("Bytes"));
+}
+
+void TfrmQuenda::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!formShown_) {
+        formShown_ = true;
+        FormShow();
+    }
+}
+
+void TfrmQuenda::FormShow() {
+    if (!taskbar_) return;
+    taskbar_->setProgress(1, 1);
+    taskbar_->setState(TaskbarProgress::State::Error);
+}
+
+void TfrmQuenda::closeEvent(QCloseEvent* e) {
+    FormClose();
+    QMainWindow::closeEvent(e);
+}
+
+void TfrmQuenda::FormClose() { StopLink(); }
+
+void TfrmQuenda::FormDestroy() {
+    // The link helper replaces this with the bounded wait for its thread.
+}
+
+// ---- Services -----------------------------------------------------------------
+
+void TfrmQuenda::AddLog(const QString& text) { log_->AddLog(text); }
+void TfrmQuenda::SetStatus(const QString& text) { log_->SetStatus(text); }
+
+Page* TfrmQuenda::page(const QString& objectName) const { return pc_->findChild<Page*>(objectName); }
+
+void TfrmQuenda::ShowPage(QWidget* page) {
+    if (!page || pc_->currentWidget() == page) return;
+    const int i = pc_->indexOf(page);
+    if (i < 0) return;
+    // Switching emits currentChanged, which runs pcChange.
+    pc_->setCurrentIndex(i);
+}
+
+void TfrmQuenda::SetMode(int mode) {
+    if (state_.Config.Mode == mode) return;
+    state_.Config.Mode = static_cast<uint8_t>(mode);
+    if (!state_.isRaised(rqGetSchedule)) {
+        if (auto* p = page(QStringLiteral("tsSchedule"))) p->pageShown();
+    }
+}
+
+void TfrmQuenda::SetTaskbarProgress(uint64_t completed, uint64_t total) {
+    if (taskbar_) taskbar_->setProgress(completed, total);
+}
+
+void TfrmQuenda::setTabVisible(const QString& pageName, bool visible) {
+    if (auto* p = page(pageName)) pc_->setTabVisible(pc_->indexOf(p), visible);
+}
+
+bool TfrmQuenda::isTabVisible(const QString& pageName) const {
+    auto* p = page(pageName);
+    return p && pc_->isTabVisible(pc_->indexOf(p));
+}
+
+void TfrmQuenda::setCaptionDisconnected() {
+    setWindowTitle(QString::fromLatin1(kCaptionPrefix) + QStringLiteral(" \u2022 ") + QString::fromLatin1(kAppTitle));
+}
+
+void TfrmQuenda::EnableControls(bool connected) {
+    auto* modeItem = findChild<QAction*>(QStringLiteral("mnuModeManual"));
+    const bool wasConnected = modeItem && modeItem->isEnabled();
+    connected_ = connected;
+
+    EnableInputs in;
+    in.connected = connected;
+    in.mode = state_.Config.Mode;
+    in.tempWater = state_.Info.TempWater;
+    in.tempSlave = state_.Info.TempSlave;
+    in.fanMode = state_.Expert.FanMode;
+    if (auto* led = findChild<QAbstractButton*>(QStringLiteral("rbtFMOLED"))) in.fanByBrightness = led->isChecked();
+
+    for (const auto& rule : enableTable()) {
+        const bool on = enabledFor(rule.when, in);
+        for (const QString& name : rule.names) {
+            if (auto* a = findChild<QAction*>(name)) a->setEnabled(on);
+            else if (auto* w = findChild<QWidget*>(name)) w->setEnabled(on);
+        }
+    }
+
+    if (connected) {
+        if (taskbar_) taskbar_->setState(TaskbarProgress::State::Normal);
+        return;
+    }
+    if (wasConnected) ShowPage(page(QStringLiteral("tsMessages")));
+    sbPanels_[1]->clear();
+    sbPanels_[2]->clear();
+    if (auto* board = findChild<QLabel*>(QStringLiteral("lblBoard"))) board->clear();
+    setCaptionDisconnected();
+    if (taskbar_)
+        taskbar_->setState(linkRunning() ? TaskbarProgress::State::Paused : TaskbarProgress::State::Error);
+}
+
+bool TfrmQuenda::linkRunning() const { return linkStarted_; }
+
+void TfrmQuenda::startLink() {
+    if (options_.startLink) options_.startLink(portName_, debugMessages_);
+    linkStarted_ = true;
+    emit linkStartRequested(portName_, debugMessages_);
+}
+
+void TfrmQuenda::StopLink() { linkStarted_ = false; }
+
+void TfrmQuenda::GeoNow(bool raiseSetTime) {
+    const QDateTime now = clock_->now();
+    state_.setClock({now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(),
+                     now.time().second(), now.time().msec()});
+    if (raiseSetTime) state_.raise(rqSetTime);
+}
+
+// ---- Menus --------------------------------------------------------------------
+
+void TfrmQuenda::mnuExitClick() { close(); }
+
+void TfrmQuenda::mnuOptionsClick() {
+    const char* modes[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
+    for (int i = 0; i < 5; ++i)
+        if (auto* a = findChild<QAction*>(QString::fromLatin1(modes[i]))) a->setChecked(state_.Config.Mode == i);
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"))) a->setChecked(state_.Config.Flag & 1);
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuShowExpert")))
+        a->setChecked(isTabVisible(QStringLiteral("tsExpert")));
+    mnuShowRC433_->setChecked(isTabVisible(QStringLiteral("tsRC433")));
+}
+
+void TfrmQuenda::mnuFileClick() {
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuFirmwareUpdate"))) a->setEnabled(linkRunning());
+}
+
+void TfrmQuenda::mnuModeManualClick() {
+    SetMode(0);
+    if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
+    raiseRequest(rqSetConfig);
+}
+
+void TfrmQuenda::mnuModeAutoClick() {
+    SetMode(1);
+    ShowPage(page(QStringLiteral("tsSchedule")));
+    raiseRequest(rqSetConfig);
+}
+
+void TfrmQuenda::mnuModeGeoClick() {
+    SetMode(2);
+    ShowPage(page(QStringLiteral("tsGeo")));
+    raiseRequest(rqSetConfig);
+}
+
+void TfrmQuenda::mnuModeRGBDemoClick() {
+    SetMode(3);
+    ShowPage(page(QStringLiteral("tsChannelsGL")));
+    state_.assignRequests(rqSetConfig); // drops every other pending request
+}
+
+void TfrmQuenda::mnuModeFlashClick() {
+    SetMode(4);
+    if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
+    state_.assignRequests(rqSetConfig);
+}
+
+void TfrmQuenda::mnuStepBigClick() {
+    // The action toggled its own check when triggered.
+    auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"));
+    const bool on = a ? a->isChecked() : !(state_.Config.Flag & 1);
+    state_.Config.Flag = static_cast<uint8_t>(on ? (state_.Config.Flag | 1) : (state_.Config.Flag & ~1));
+    raiseRequest(rqSetConfig);
+}
+
+void TfrmQuenda::mnuShowExpertClick() {
+    const bool visible = !isTabVisible(QStringLiteral("tsExpert"));
+    setTabVisible(QStringLiteral("tsExpert"), visible);
+    setTabVisible(QStringLiteral("tsBalance"), visible);
+    setTabVisible(QStringLiteral("tsJMP"), visible);
+    if (visible) ShowPage(page(QStringLiteral("tsExpert")));
+}
+
+void TfrmQuenda::mnuShowRC433Click() {}
+
+void TfrmQuenda::mnuRefreshClick() { raiseRequest(rqRefreshAll); }
+
+void TfrmQuenda::mnuSaveEEPROMClick() { raiseRequest(rqSaveEEPROM); }
+
+void TfrmQuenda::mnuIRLearnClick() {
+    const QString text = MsgFmt(QStringLiteral("IRLearnDlgText"), {QStringLiteral("Drevanilux2")});
+    if (!dialogs_->askYesNo(this, Msg(QStringLiteral("IRLearnDlgCaption")), text)) return;
+    auto& e = state_.Expert;
+    for (uint16_t* code : {&e.Up, &e.Down, &e.Left, &e.Right, &e.Previous, &e.Next, &e.Settings, &e.Step})
+        *code ^= 0x1000;
+    raiseRequest(rqSetExpert);
+}
+
+void TfrmQuenda::mnuLoadReefClick() {
+    ShowPage(page(QStringLiteral("tsSchedule")));
+    raiseRequest(rqLoadReef);
+}
+
+void TfrmQuenda::mnuHealthClick() {
+    setTabVisible(QStringLiteral("tsExpert"), true);
+    setTabVisible(QStringLiteral("tsBalance"), true);
+    setTabVisible(QStringLiteral("tsJMP"), true);
+    ShowPage(page(QStringLiteral("tsConfig")));
+    raiseRequest(rqGetHealth);
+}
+
+void TfrmQuenda::mnuDebugClick() {
+    StopLink();
+    debugMessages_ = !debugMessages_;
+    AddLog(Msg(debugMessages_ ? QStringLiteral("DebugMessagesActive") : QStringLiteral("DebugMessagesInactive")));
+}
+
+void TfrmQuenda::mnuSetTimeDateClick() {
+    ShowPage(page(QStringLiteral("tsGeo")));
+    GeoNow(true);
+}
+
+void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+
+void TfrmQuenda::mnuRemoveClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+
+void TfrmQuenda::memDblClick() {}
+
+bool TfrmQuenda::eventFilter(QObject* watched, QEvent* event) {
+    if (mem_ && watched == mem_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        memDblClick();
+        return false;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmQuenda::pcChange(int index) {
+    auto* p = qobject_cast<Page*>(pc_->widget(index));
+    if (!p) return;
+    if (p->objectName() == QLatin1String("tsTemp")) raiseRequest(rqGetChart);
+    if (p->objectName() == QLatin1String("tsSchedule") && state_.isRaised(rqGetSchedule)) return;
+    p->pageShown();
+}
+
+void TfrmQuenda::ApplicationEventsException(const QString& message) { AddLog(message); }
+
+} // namespace quenda

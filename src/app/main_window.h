@@ -1,0 +1,158 @@
+// The main window: owns the device-state block, the pages, the menus, the message
+// log and at most one link. Everything here runs on the window's thread.
+#pragma once
+
+#include "app/command_line.h"
+#include "app/message_log.h"
+#include "app/services.h"
+#include "app/window_services.h"
+#include "link/device_state.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QTabWidget;
+
+namespace quenda {
+
+class Page;
+
+// Platform pieces the window can be given (tests replace them).
+struct WindowOptions {
+    QStringList args;                 // command line without the program name
+    QString programFile;              // defaults to the running executable
+    QString programDir;               // defaults to the executable's folder (or a per-user folder)
+    std::shared_ptr<Dialogs> dialogs; // defaults to the real dialogs
+    std::shared_ptr<Clock> clock;     // defaults to the computer's clock
+    bool useTaskbar = true;
+    // Starts a link on a port; the link issue replaces the default, which only logs.
+    std::function<void(const QString& port, bool debug)> startLink;
+};
+
+class TfrmQuenda : public QMainWindow, public WindowServices {
+    Q_OBJECT
+public:
+    explicit TfrmQuenda(WindowOptions options = {}, QWidget* parent = nullptr);
+    ~TfrmQuenda() override;
+
+    static constexpr const char* kAppTitle = "Drevanilux 2.x.5";
+    static constexpr int kClientWidth = 1009;
+    static constexpr int kClientHeight = 655;
+
+    // ---- WindowServices ----
+    DeviceState& state() override { return state_; }
+    void AddLog(const QString& text) override;
+    void ShowPage(QWidget* page) override;
+    void SetMode(int mode) override;
+    bool isConnected() const override { return connected_; }
+    Dialogs& dialogs() override { return *dialogs_; }
+    Clock& clock() override { return *clock_; }
+
+    void SetStatus(const QString& text);
+    void EnableControls(bool connected);
+    void SetTaskbarProgress(uint64_t completed, uint64_t total);
+
+    // Window state.
+    const QString& portName() const { return portName_; }
+    void setPortName(const QString& p) { portName_ = p; }
+    const QString& programDir() const { return programDir_; }
+    bool debugMessages() const { return debugMessages_; }
+    QTabWidget* pages() const { return pc_; }
+    Page* page(const QString& objectName) const;
+    QPlainTextEdit* messageLog() const { return mem_; }
+    QLabel* statusPanel(int i) const { return sbPanels_[i]; }
+    MessageLog& log() { return *log_; }
+    bool linkRunning() const;
+
+    // The file-description line: path, modified time, size and "bytes"; empty when missing.
+    static QString fileDescription(const QString& path);
+
+public slots:
+    void mnuExitClick();
+    void mnuOptionsClick();
+    void mnuFileClick();
+    void mnuModeManualClick();
+    void mnuModeAutoClick();
+    void mnuModeGeoClick();
+    void mnuModeRGBDemoClick();
+    void mnuModeFlashClick();
+    void mnuStepBigClick();
+    void mnuShowExpertClick();
+    void mnuShowRC433Click();
+    void mnuRefreshClick();
+    void mnuSaveEEPROMClick();
+    void mnuIRLearnClick();
+    void mnuLoadReefClick();
+    void mnuHealthClick();
+    void mnuDebugClick();
+    void mnuSetTimeDateClick();
+    void mnuDiscoverClick();
+    void mnuRemoveClick();
+    void memDblClick();
+    void pcChange(int index);
+    void ApplicationEventsException(const QString& message);
+
+    // Connection hand-offs; the port-list code fills them in.
+    virtual void StopLink();
+
+signals:
+    void linkStartRequested(const QString& port, bool debug);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Life cycle, in the order the program runs them.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void FormDestroy();
+
+    // The geo page's "Now": the clock fields from the computer; raises rqSetTime when asked.
+    void GeoNow(bool raiseSetTime);
+    void setTabVisible(const QString& pageName, bool visible);
+    bool isTabVisible(const QString& pageName) const;
+
+private:
+    void buildPages();
+    void buildMenus();
+    void buildStatusBar();
+    QAction* addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
+                       void (TfrmQuenda::*slot)());
+    void startLink();
+    void setCaptionDisconnected();
+
+    WindowOptions options_;
+    DeviceState state_;
+    std::shared_ptr<Dialogs> dialogs_;
+    std::shared_ptr<Clock> clock_;
+    std::unique_ptr<TaskbarProgress> taskbar_;
+    std::unique_ptr<MessageLog> log_;
+
+    QTabWidget* pc_ = nullptr;
+    QPlainTextEdit* mem_ = nullptr;
+    QLabel* sbPanels_[3] = {};
+    QMenu* mnuConnection_ = nullptr;
+    QMenu* mnuFile_ = nullptr;
+    QMenu* mnuOptions_ = nullptr;
+    QMenu* mnuHelp_ = nullptr;
+    QAction* mnuConnect_ = nullptr;
+    QAction* mnuShowRC433_ = nullptr;
+
+    QString portName_;
+    QString programDir_;
+    QStringList portList_;
+    bool debugMessages_ = false;
+    bool connected_ = false;
+    bool linkStarted_ = false; // the default startLink only records that one was asked for
+    bool formShown_ = false;
+};
+
+} // namespace quenda

@@ -1,0 +1,36 @@
+// The message log on the Messages page and the status text in the status bar.
+// Window's thread only.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QPlainTextEdit;
+class QLabel;
+
+namespace quenda {
+
+// "[" + local short date + " " + long time + "] "
+QString logPrefix(const QDateTime& when);
+// Every line of a multi-line message carries the prefix.
+QString stampLines(const QString& text, const QString& prefix);
+
+class MessageLog {
+public:
+    using Clock = std::function<QDateTime()>;
+
+    MessageLog(QPlainTextEdit* mem, QLabel* statusPanel);
+
+    void AddLog(const QString& text);
+    void SetStatus(const QString& text);
+
+    void setClock(Clock c) { clock_ = std::move(c); }
+
+private:
+    QPlainTextEdit* mem_;
+    QLabel* statusPanel_;
+    Clock clock_;
+};
+
+} // namespace quenda

@@ -1,0 +1,61 @@
+#include "app/services.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFileDialog>
+#include <QVariantMap>
+
+namespace quenda {
+
+bool Dialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+QString Dialogs::openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, dir, filter);
+}
+
+QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, dir, filter);
+}
+
+namespace {
+
+// Docks and panels on Linux show progress for a launcher entry announced on the
+// session bus; without a bus there is no service.
+class LauncherEntryProgress : public TaskbarProgress {
+public:
+    void setProgress(uint64_t completed, uint64_t total) override {
+        progress_ = total ? double(completed) / double(total) : 0.0;
+        send();
+    }
+    void setState(State s) override {
+        state_ = s;
+        send();
+    }
+
+private:
+    void send() {
+        QDBusMessage m = QDBusMessage::createSignal(QStringLiteral("/com/canonical/unity/launcherentry/quenda"),
+                                                    QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                    QStringLiteral("Update"));
+        QVariantMap props;
+        props.insert(QStringLiteral("progress"), progress_);
+        props.insert(QStringLiteral("progress-visible"), true);
+        props.insert(QStringLiteral("urgent"), state_ == State::Error);
+        m << QStringLiteral("application://quenda.desktop") << props;
+        QDBusConnection::sessionBus().send(m);
+    }
+    double progress_ = 0;
+    State state_ = State::Normal;
+};
+
+} // namespace
+
+std::unique_ptr<TaskbarProgress> createTaskbarProgress() {
+    if (!QDBusConnection::sessionBus().isConnected()) return nullptr;
+    return std::make_unique<LauncherEntryProgress>();
+}
+
+} // namespace quenda

@@ -1,0 +1,314 @@
+#include "app/application.h"
+#include "app/main_window.h"
+#include "pages/page.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quenda;
+
+namespace {
+struct ScriptedDialogs : Dialogs {
+    int asked = 0;
+    bool answer = true;
+    bool askYesNo(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        return answer;
+    }
+};
+
+struct Started {
+    QStringList ports;
+};
+
+std::unique_ptr<TfrmQuenda> makeWindow(QStringList args, Started* started = nullptr,
+                                       std::shared_ptr<Dialogs> dialogs = nullptr, QString programDir = {}) {
+    WindowOptions o;
+    o.args = std::move(args);
+    o.useTaskbar = false;
+    o.dialogs = std::move(dialogs);
+    o.programDir = std::move(programDir);
+    if (started) o.startLink = [started](const QString& p, bool) { started->ports << p; };
+    return std::make_unique<TfrmQuenda>(std::move(o));
+}
+
+QAction* action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void startsDisconnectedOnMessages() {
+        Started started;
+        auto w = makeWindow({}, &started);
+        QCOMPARE(w->objectName(), QStringLiteral("frmQuenda"));
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+        QVERIFY(started.ports.isEmpty());
+        QVERIFY(!w->isConnected());
+        QVERIFY(!action(w.get(), "mnuModeManual")->isEnabled());
+        QVERIFY(!action(w.get(), "mnuRefresh")->isEnabled());
+        QVERIFY(w->windowTitle().endsWith(QStringLiteral(" \u2022 Drevanilux 2.x.5")));
+        // Start-up presets.
+        QCOMPARE(int(w->state().Config.Lat), 501);
+        QCOMPARE(int(w->state().Config.Lon), 85);
+        for (auto s : w->state().Chart.Sample) QCOMPARE(int(s), 0x7FFF);
+        QVERIFY(w->state().Info.Year >= 26);
+        const QString log = w->messageLog()->toPlainText();
+        QVERIFY(log.contains(QStringLiteral("Drevanilux 2.x.5")));
+    }
+
+    void fifteenTabsInOrder() {
+        auto w = makeWindow({});
+        const QStringList names = {"tsChannels", "tsChannelsGL", "tsSchedule", "tsVisualize", "tsGeo",
+                                   "tsConfig",   "tsTemp",       "tsWeather",  "tsWeatherDelay", "tsMoon",
+                                   "tsExpert",   "tsBalance",    "tsJMP",      "tsRC433",     "tsMessages"};
+        QCOMPARE(w->pages()->count(), 15);
+        for (int i = 0; i < 15; ++i) QCOMPARE(w->pages()->widget(i)->objectName(), names[i]);
+        // Expert, balance, JMP and 433 MHz start hidden; the others are shown.
+        QVERIFY(!w->pages()->isTabVisible(10));
+        QVERIFY(!w->pages()->isTabVisible(13));
+        QVERIFY(w->pages()->isTabVisible(1));
+        QVERIFY(w->pages()->isTabVisible(14));
+    }
+
+    void commandLinePortStartsLink() {
+        Started started;
+        auto w = makeWindow({"com3"}, &started);
+        QCOMPARE(started.ports, QStringList{"COM3"});
+        QCOMPARE(w->portName(), QStringLiteral("COM3"));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("Parameter: com3")));
+    }
+
+    void switchesShowTabs() {
+        auto w = makeWindow({"-EXPERT", "/rc433", "-x"});
+        QVERIFY(w->pages()->isTabVisible(10));
+        QVERIFY(w->pages()->isTabVisible(11));
+        QVERIFY(w->pages()->isTabVisible(12));
+        QVERIFY(w->pages()->isTabVisible(13));
+        QVERIFY(w->portName().isEmpty());
+        auto d = makeWindow({"-debug"});
+        QVERIFY(d->debugMessages());
+    }
+
+    void hostileArgumentsStillStart() {
+        Started started;
+        auto w = makeWindow({QString(70000, QChar(0x263A)), "-", "/", "--", QString()}, &started);
+        QVERIFY(w->pages()->count() == 15);
+        // The last port-like argument is empty: no port, no link.
+        QVERIFY(started.ports.isEmpty());
+        auto v = makeWindow({"--", "-"}, &started);
+        QCOMPARE(started.ports, QStringList{"-"});
+    }
+
+    void rgbDemoDropsPendingRequests() {
+        auto w = makeWindow({});
+        w->state().raise(rqSetChannels | rqGetInfo);
+        w->mnuModeRGBDemoClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqSetConfig));
+        QCOMPARE(int(w->state().Config.Mode), 3);
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+        w->state().raise(rqSetExpert);
+        w->mnuModeFlashClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqSetConfig));
+        // Flash from "Channels G-L" stays there.
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+    }
+
+    void modeAutoTwiceRaisesAgain() {
+        auto w = makeWindow({});
+        w->mnuModeAutoClick();
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsSchedule"));
+        w->state().clearRequests(rqSetConfig);
+        w->mnuModeAutoClick();
+        QCOMPARE(int(w->state().Config.Mode), 1);
+        QVERIFY(w->state().isRaised(rqSetConfig));
+        w->mnuModeGeoClick();
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
+        w->mnuModeManualClick();
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsChannels"));
+    }
+
+    void irPairingTogglesTwice() {
+        auto dlg = std::make_shared<ScriptedDialogs>();
+        auto w = makeWindow({}, nullptr, dlg);
+        auto& e = w->state().Expert;
+        e.Up = 0x0010;
+        e.Step = 0x1234;
+        w->mnuIRLearnClick();
+        QCOMPARE(int(e.Up), 0x1010);
+        QCOMPARE(int(e.Step), 0x0234);
+        QCOMPARE(int(e.Down), 0x1000);
+        QVERIFY(w->state().isRaised(rqSetExpert));
+        w->state().clearRequests(rqSetExpert);
+        w->mnuIRLearnClick();
+        QCOMPARE(int(e.Up), 0x0010);
+        QCOMPARE(int(e.Step), 0x1234);
+        QCOMPARE(int(e.Down), 0);
+        QVERIFY(w->state().isRaised(rqSetExpert));
+        QCOMPARE(dlg->asked, 2);
+        dlg->answer = false;
+        w->state().clearRequests(rqSetExpert);
+        w->mnuIRLearnClick();
+        QCOMPARE(int(e.Up), 0x0010);
+        QVERIFY(!w->state().isRaised(rqSetExpert));
+    }
+
+    void optionsItems() {
+        auto w = makeWindow({});
+        w->mnuRefreshClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqRefreshAll));
+        w->state().assignRequests(0);
+        w->mnuSaveEEPROMClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqSaveEEPROM));
+        w->state().assignRequests(0);
+        w->mnuLoadReefClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqLoadReef));
+        w->state().assignRequests(0);
+        w->mnuHealthClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqGetHealth));
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsConfig"));
+        QVERIFY(w->pages()->isTabVisible(10));
+        w->state().assignRequests(0);
+        w->mnuSetTimeDateClick();
+        QCOMPARE(w->state().requests(), uint32_t(rqSetTime));
+        w->state().assignRequests(0);
+        action(w.get(), "mnuStepBig")->trigger(); // disabled while disconnected
+        QCOMPARE(w->state().Config.Flag & 1, 0);
+        w->EnableControls(true);
+        action(w.get(), "mnuStepBig")->trigger();
+        QCOMPARE(w->state().Config.Flag & 1, 1);
+        action(w.get(), "mnuStepBig")->trigger();
+        QCOMPARE(w->state().Config.Flag & 1, 0);
+        QVERIFY(w->state().isRaised(rqSetConfig));
+        // Show Expert toggles three tabs together.
+        w->mnuShowExpertClick();
+        QVERIFY(!w->pages()->isTabVisible(10) && !w->pages()->isTabVisible(11) && !w->pages()->isTabVisible(12));
+        w->mnuShowExpertClick();
+        QVERIFY(w->pages()->isTabVisible(12));
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsExpert"));
+        // The chart page asks for the chart.
+        w->state().assignRequests(0);
+        w->ShowPage(w->page(QStringLiteral("tsTemp")));
+        QVERIFY(w->state().isRaised(rqGetChart));
+    }
+
+    void debugTogglesAndLogs() {
+        auto w = makeWindow({});
+        w->mnuDebugClick();
+        QVERIFY(w->debugMessages());
+        w->mnuDebugClick();
+        QVERIFY(!w->debugMessages());
+    }
+
+    void menusAndShortcuts_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("manual") << "mnuModeManual" << "Ctrl+F1";
+        QTest::newRow("flash") << "mnuModeFlash" << "Ctrl+F5";
+        QTest::newRow("all off") << "mnuAllOff" << "Ctrl+0";
+        QTest::newRow("all 20") << "mnuAll20" << "Ctrl+2";
+        QTest::newRow("all on") << "mnuAllOn" << "Ctrl+1";
+        QTest::newRow("time") << "mnuSetTimeDate" << "Ctrl+C";
+        QTest::newRow("step") << "mnuStepBig" << "F4";
+        QTest::newRow("expert") << "mnuShowExpert" << "F6";
+        QTest::newRow("refresh") << "mnuRefresh" << "F5";
+        QTest::newRow("eeprom") << "mnuSaveEEPROM" << "Ctrl+S";
+        QTest::newRow("ir") << "mnuIRLearn" << "Ctrl+R";
+        QTest::newRow("health") << "mnuHealth" << "Ctrl+Alt+Shift+X";
+        QTest::newRow("debug") << "mnuDebug" << "Ctrl+Alt+D";
+        QTest::newRow("discover") << "mnuDiscover" << "Ctrl+I";
+        QTest::newRow("remove") << "mnuRemove" << "Ctrl+U";
+        QTest::newRow("disconnect") << "mnuDisconnect" << "Ctrl+D";
+        QTest::newRow("export") << "mnuScheduleConfigExport" << "Ctrl+E";
+        QTest::newRow("import config") << "mnuConfigImport" << "Ctrl+K";
+        QTest::newRow("import schedule") << "mnuScheduleImport" << "Ctrl+T";
+        QTest::newRow("faq") << "mnuFAQ" << "F1";
+        QTest::newRow("exit") << "mnuExit" << "Alt+F4";
+    }
+    void menusAndShortcuts() {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        static auto w = makeWindow({});
+        auto* a = w->findChild<QAction*>(name);
+        QVERIFY2(a, qPrintable(name));
+        QCOMPARE(a->shortcut(), QKeySequence(key));
+    }
+
+    void fileMenuFirmwareFollowsLink() {
+        Started started;
+        auto w = makeWindow({}, &started);
+        w->mnuFileClick();
+        QVERIFY(!action(w.get(), "mnuFirmwareUpdate")->isEnabled());
+    }
+
+    void unwritableProgramFolderFallsBack() {
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        auto w = makeWindow({}, nullptr, nullptr, dir.path());
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // Root may write anywhere; then the folder is simply used.
+        if (w->programDir() != dir.path() + '/')
+            QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("backups go to")));
+        QVERIFY(w->programDir().endsWith('/'));
+    }
+
+    void fileDescriptionLine() {
+        QCOMPARE(TfrmQuenda::fileDescription(QStringLiteral("/no/such/file")), QString());
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("a.bin")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("12345");
+        f.close();
+        const QString d = TfrmQuenda::fileDescription(f.fileName());
+        QVERIFY(d.startsWith(f.fileName() + ' '));
+        QVERIFY(d.endsWith(QStringLiteral(" 5 Bytes")) || d.endsWith(QStringLiteral(" 5 bytes")));
+    }
+
+    void exceptionBecomesOneLogLine() {
+        auto w = makeWindow({});
+        auto* app = static_cast<QuendaApplication*>(QCoreApplication::instance());
+        app->setExceptionSink([&w](const QString& m) { w->ApplicationEventsException(m); });
+        struct Thrower : QObject {
+            bool event(QEvent*) override { throw std::runtime_error("boom in handler"); }
+        } thrower;
+        const int before = w->messageLog()->blockCount();
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(w->messageLog()->blockCount(), before + 1);
+        QVERIFY(w->messageLog()->toPlainText().endsWith(QStringLiteral("boom in handler")));
+        app->setExceptionSink({});
+    }
+
+    void disconnectedClearsPanelsAndShowsMessages() {
+        auto w = makeWindow({});
+        w->EnableControls(true);
+        QVERIFY(action(w.get(), "mnuModeManual")->isEnabled());
+        w->statusPanel(1)->setText(QStringLiteral("12:00"));
+        w->ShowPage(w->page(QStringLiteral("tsGeo")));
+        w->EnableControls(false);
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+        QVERIFY(w->statusPanel(1)->text().isEmpty());
+        // Already disconnected: the page stays where the user is.
+        w->ShowPage(w->page(QStringLiteral("tsGeo")));
+        w->EnableControls(false);
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
+    }
+
+    void clientSize() {
+        auto w = makeWindow({});
+        QCOMPARE(w->centralWidget()->width() > 0, true);
+        QVERIFY(w->width() >= TfrmQuenda::kClientWidth);
+    }
+};
+
+int main(int argc, char** argv) {
+    QuendaApplication app(argc, argv);
+    TestWindow t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "test_window.moc"
