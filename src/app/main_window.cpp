@@ -175,14 +175,49 @@ void TfrmQuenda::buildPages() {
             l->addWidget(mem_);
             w = page;
         } else {
-            auto* page = new PlaceholderPage(name, caption, *this, pc_);
-            page->build();
-            w = page;
+            w = createPage(name, caption);
         }
         pc_->addTab(w, caption);
     }
     connect(pc_, &QTabWidget::currentChanged, this, &TfrmQuenda::pcChange);
     pc_->setCurrentWidget(page(QStringLiteral("tsMessages")));
+}
+
+Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
+    // Real pages are created here as they arrive, e.g.
+    //   if (name == "tsSchedule") return new SchedulePage(*this, pc_);
+    auto* page = new PlaceholderPage(name, caption, *this, pc_);
+    page->build();
+    return page;
+}
+
+QList<Page*> TfrmQuenda::allPages() const {
+    QList<Page*> out;
+    for (int i = 0; i < pc_->count(); ++i)
+        if (auto* p = qobject_cast<Page*>(pc_->widget(i))) out << p;
+    return out;
+}
+
+void TfrmQuenda::ShowDeviceInfo() {
+    for (auto* p : allPages()) p->showDeviceInfo();
+}
+void TfrmQuenda::ShowModeAndSettings() {
+    for (auto* p : allPages()) p->showModeAndSettings();
+}
+void TfrmQuenda::ShowExpertSettings() {
+    for (auto* p : allPages()) p->showExpertSettings();
+}
+void TfrmQuenda::ShowWeatherSettings() {
+    for (auto* p : allPages()) p->showWeatherSettings();
+}
+void TfrmQuenda::ShowSchedule() {
+    for (auto* p : allPages()) p->showSchedule();
+}
+void TfrmQuenda::DrawChart() {
+    for (auto* p : allPages()) p->drawChart();
+}
+void TfrmQuenda::DrawHealth() {
+    for (auto* p : allPages()) p->drawHealth();
 }
 
 QAction* TfrmQuenda::addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
@@ -342,7 +377,7 @@ void TfrmQuenda::SetMode(int mode) {
     if (state_.Config.Mode == mode) return;
     state_.Config.Mode = static_cast<uint8_t>(mode);
     if (!state_.isRaised(rqGetSchedule)) {
-        if (auto* p = page(QStringLiteral("tsSchedule"))) p->pageShown();
+        if (auto* p = page(QStringLiteral("tsSchedule"))) p->showSchedule();
     }
 }
 
@@ -384,6 +419,7 @@ void TfrmQuenda::EnableControls(bool connected) {
         }
     }
 
+    for (auto* p : allPages()) p->controlsEnabled(connected);
     if (connected) {
         if (taskbar_) taskbar_->setState(TaskbarProgress::State::Normal);
         return;

@@ -56,6 +56,17 @@ public:
 
     void SetStatus(const QString& text);
     void EnableControls(bool connected);
+
+    // Record displays, forwarded to every page (and the window's own status parts).
+    virtual void ShowDeviceInfo();
+    virtual void ShowModeAndSettings();
+    virtual void ShowExpertSettings();
+    virtual void ShowWeatherSettings();
+    virtual void ShowSchedule();
+    virtual void DrawChart();
+    virtual void DrawHealth();
+    // Every page, in tab order.
+    QList<Page*> allPages() const;
     void SetTaskbarProgress(uint64_t completed, uint64_t total);
 
     // Window state.
@@ -119,6 +130,9 @@ protected:
     void GeoNow(bool raiseSetTime);
     void setTabVisible(const QString& pageName, bool visible);
     bool isTabVisible(const QString& pageName) const;
+
+    // Creates the page for a tab; pages not built yet get a placeholder.
+    Page* createPage(const QString& name, const QString& caption);
 
 private:
     void buildPages();

@@ -17,6 +17,20 @@ public:
     // Runs when the page becomes the active one.
     virtual void pageShown() {}
 
+    // Record displays: the window forwards each to every page after a record arrived
+    // (or was imported). A page rewrites only controls that do not have the focus.
+    virtual void showDeviceInfo() {}
+    virtual void showModeAndSettings() {}
+    virtual void showExpertSettings() {}
+    virtual void showWeatherSettings() {}
+    virtual void showSchedule() {}
+    virtual void drawChart() {}
+    virtual void drawHealth() {}
+    // After the window enabled or disabled controls by the common table.
+    virtual void controlsEnabled(bool connected) { (void)connected; }
+    // The language tables have relabelled the window.
+    virtual void languageApplied() {}
+
 protected:
     WindowServices& win_;
 
