@@ -306,11 +306,12 @@ void RiseSetBetween(const TBodyPosition& body1, const TBodyPosition& body2, TRis
     for (int i = 0; i < 4; ++i)
         if (s1[i] > s2[i] && std::fabs(s1[i] - s2[i]) > 18) s2[i] += 24;
 
+    // Take each event on the UT day of jd0, i.e. at a sidereal time from that day's
+    // 0h on. The zone-time functions fetch events outside the local day from the
+    // adjacent UT day, which only works when every result belongs to this UT day.
     const double gst0 = SiderealTime(jd0);
-    double g = gst0 - Degrees(lonRad) / 15 * 1.002738;
-    if (g < 0) g += 24;
     for (int i = 0; i < 4; ++i) {
-        if (s1[i] < g) {
+        if (s1[i] < gst0) {
             s1[i] += 24;
             s2[i] += 24;
         }
