@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/enable_table.h"
+#include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/page.h"
 
@@ -125,7 +126,11 @@ void TfrmQuenda::FormCreate() {
     if (cl.rc433) setTabVisible(QStringLiteral("tsRC433"), true);
     debugMessages_ = cl.debug;
 
-    LoadLanguage(static_cast<LanguageChoice>(cl.language));
+    // The log's introductory text replaces the log's content; keep the lines logged so far.
+    const QString earlier = mem_->toPlainText();
+    ApplyLanguage(this, static_cast<LanguageChoice>(cl.language));
+    if (!earlier.isEmpty()) mem_->appendPlainText(earlier);
+    for (auto* p : allPages()) p->languageApplied();
 
     QApplication::setApplicationDisplayName(QString());
     AddLog(Msg(QStringLiteral("Started")) + QLatin1Char(' ') + QString::fromLatin1(kAppTitle));
