@@ -83,11 +83,28 @@ double RefractionShift(double x, double decMean, double latRad) {
     return std::isfinite(dt) ? dt : 0;
 }
 
+// All ten sun events of the UT day starting at jd0, in UT hours from jd0.
 void SunEventsUT(TRiseSet& r, double latRad, double lonRad, double deltaTSeconds, double jd0) {
     TBodyPosition sun1, sun2;
     SunPosition(sun1, 0, 0, jd0 + deltaTSeconds / 86400);
     SunPosition(sun2, 0, 0, jd0 + 1 + deltaTSeconds / 86400);
     RiseSetBetween(sun1, sun2, r, 0, 1, latRad, lonRad, jd0);
+    struct Twilight {
+        double alt;
+        double TRiseSet::*dawn;
+        double TRiseSet::*dusk;
+    };
+    static constexpr Twilight twilights[3] = {
+        {astro::CivilAltitude, &TRiseSet::CivilDawn, &TRiseSet::CivilDusk},
+        {astro::NauticalAltitude, &TRiseSet::NauticalDawn, &TRiseSet::NauticalDusk},
+        {astro::AstroAltitude, &TRiseSet::AstroDawn, &TRiseSet::AstroDusk},
+    };
+    for (const Twilight& t : twilights) {
+        TRiseSet tw;
+        RiseSetBetween(sun1, sun2, tw, t.alt, 1, latRad, lonRad, jd0);
+        r.*t.dawn = tw.Rise;
+        r.*t.dusk = tw.Set;
+    }
 }
 
 void MoonEventsUT(TRiseSet& r, double latRad, double lonRad, double deltaTSeconds, double jd0) {
@@ -102,17 +119,14 @@ void MoonEventsUT(TRiseSet& r, double latRad, double lonRad, double deltaTSecond
     RiseSetBetween(moon1, moon2, r, 0, 0.5, latRad, lonRad, jd0);
 }
 
+// The moon's four events first, then the sun's twilight times.
+constexpr double TRiseSet::*EventFields[10] = {
+    &TRiseSet::Transit,   &TRiseSet::LowerTransit, &TRiseSet::Rise,         &TRiseSet::Set,
+    &TRiseSet::CivilDawn, &TRiseSet::CivilDusk,    &TRiseSet::NauticalDawn, &TRiseSet::NauticalDusk,
+    &TRiseSet::AstroDawn, &TRiseSet::AstroDusk};
+
 double* EventField(TRiseSet& r, int i) {
-    switch (i) {
-    case 0:
-        return &r.Transit;
-    case 1:
-        return &r.LowerTransit;
-    case 2:
-        return &r.Rise;
-    default:
-        return &r.Set;
-    }
+    return &(r.*EventFields[i]);
 }
 
 } // namespace
@@ -339,44 +353,25 @@ void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, d
     const double jd0 = std::floor(jd - 0.5) + 0.5;
     SunEventsUT(result, latRad, lonRad, deltaTSeconds, jd0);
 
-    // Events outside the local day are taken from the adjacent UT day; the sun's
-    // times change by seconds from day to day.
-    bool outside = false;
-    for (int i = 0; i < 4; ++i) {
-        const double v = *EventField(result, i);
-        if (m >= 0 ? v >= 24 - m : v < -m) outside = true;
-    }
-    if (outside) {
+    // An event past the end of the local day (east zones) belongs to the next local
+    // day; this local day's one happened late on the previous UT day. West of
+    // Greenwich an event before the local day's start is replaced by the next UT
+    // day's. The sun always has one of each, so the adjacent value is taken as is.
+    auto outside = [m](double v) { return m >= 0 ? v >= 24 - m : v < -m; };
+    bool any = false;
+    for (int i = 0; i < 10; ++i)
+        any = any || outside(*EventField(result, i));
+    if (any) {
         TRiseSet other;
-        SunEventsUT(other, latRad, lonRad, deltaTSeconds, m >= 0 ? jd0 + 1 : jd0 - 1);
-        for (int i = 0; i < 4; ++i) {
+        SunEventsUT(other, latRad, lonRad, deltaTSeconds, m >= 0 ? jd0 - 1 : jd0 + 1);
+        for (int i = 0; i < 10; ++i) {
             double& v = *EventField(result, i);
-            if (m >= 0 ? v >= 24 - m : v < -m) v = *EventField(other, i);
+            if (outside(v)) v = *EventField(other, i);
         }
     }
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 10; ++i) {
         double& v = *EventField(result, i);
         v = ModPos(24, m + v);
-    }
-
-    TBodyPosition sun1, sun2;
-    SunPosition(sun1, 0, 0, jd0 + deltaTSeconds / 86400);
-    SunPosition(sun2, 0, 0, jd0 + 1 + deltaTSeconds / 86400);
-    struct Twilight {
-        double alt;
-        double TRiseSet::*dawn;
-        double TRiseSet::*dusk;
-    };
-    static constexpr Twilight twilights[3] = {
-        {astro::CivilAltitude, &TRiseSet::CivilDawn, &TRiseSet::CivilDusk},
-        {astro::NauticalAltitude, &TRiseSet::NauticalDawn, &TRiseSet::NauticalDusk},
-        {astro::AstroAltitude, &TRiseSet::AstroDawn, &TRiseSet::AstroDusk},
-    };
-    for (const Twilight& t : twilights) {
-        TRiseSet tw;
-        RiseSetBetween(sun1, sun2, tw, t.alt, 1, latRad, lonRad, jd0);
-        result.*t.dawn = ModPos(24, m + tw.Rise);
-        result.*t.dusk = ModPos(24, m + tw.Set);
     }
 }
 

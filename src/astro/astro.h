@@ -120,7 +120,7 @@ double InterpolateCrossing(double intervalDays, double st2, double st1, double g
 void RiseSetBetween(const TBodyPosition& body1, const TBodyPosition& body2, TRiseSet& result, double altRad,
                     double intervalDays, double latRad, double lonRad, double jd0);
 
-// Sun events of jd's UT day in UT hours (Rise, Set, Transit, LowerTransit only).
+// Sun events of jd's UT day in UT hours, twilight included.
 void SunRiseSetUT(TRiseSet& result, double latRad, double lonRad, double deltaTSeconds, double jd);
 // Moon events of jd's UT day in UT hours (Rise, Set, Transit, LowerTransit only).
 void MoonRiseSetUT(TRiseSet& result, double latRad, double lonRad, double deltaTSeconds, double jd);
