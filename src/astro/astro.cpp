@@ -8,9 +8,9 @@ namespace quenda {
 
 namespace {
 
-constexpr double Pi = std::numbers::pi;
-constexpr double TwoPi = 2 * std::numbers::pi;
-constexpr double HalfPi = std::numbers::pi / 2;
+constexpr double Pi = astro::Pi;
+constexpr double TwoPi = 2 * Pi;
+constexpr double HalfPi = Pi / 2;
 
 // Sun, mean elements at the 1990 epoch.
 constexpr double SunDailyMotion = 0.017202791632524146; // 2 pi / 365.242191
@@ -353,10 +353,9 @@ void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, d
     const double jd0 = std::floor(jd - 0.5) + 0.5;
     SunEventsUT(result, latRad, lonRad, deltaTSeconds, jd0);
 
-    // An event past the end of the local day (east zones) belongs to the next local
-    // day; this local day's one happened late on the previous UT day. West of
-    // Greenwich an event before the local day's start is replaced by the next UT
-    // day's. The sun always has one of each, so the adjacent value is taken as is.
+    // An event past the end of the local day (zones east of UTC) belongs to the next
+    // local day; this local day's one happened late on the previous UT day. West of
+    // UTC an event before the local day's start is replaced by the next UT day's.
     auto outside = [m](double v) { return m >= 0 ? v >= 24 - m : v < -m; };
     bool any = false;
     for (int i = 0; i < 10; ++i)
@@ -366,7 +365,19 @@ void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, d
         SunEventsUT(other, latRad, lonRad, deltaTSeconds, m >= 0 ? jd0 - 1 : jd0 + 1);
         for (int i = 0; i < 10; ++i) {
             double& v = *EventField(result, i);
-            if (outside(v)) v = *EventField(other, i);
+            if (!outside(v)) continue;
+            // The neighbouring days' events, in hours from this day's 0h UT.
+            const double w = *EventField(other, i);
+            const double before = m >= 0 ? w - 24 : v;
+            const double after = m >= 0 ? v : w + 24;
+            if (after - before > 36)
+                // A UT day spans only 24 sidereal hours, so an event in its last four
+                // minutes is found on neither day; it lies half-way between the two.
+                v = (before + after) / 2;
+            else
+                // Otherwise the adjacent day's event: inside the local day, or, when the
+                // event skips this local day, the nearest one after midnight.
+                v = w;
         }
     }
     for (int i = 0; i < 10; ++i) {

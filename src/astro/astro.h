@@ -13,7 +13,6 @@
 // inputs.
 #pragma once
 
-#include <numbers>
 #include <string>
 #include <string_view>
 
@@ -69,6 +68,7 @@ struct TSiderealCrossings {
 };
 
 namespace astro {
+inline constexpr double Pi = 3.141592653589793238462643383279502884;
 inline constexpr double Epoch1990 = 2447891.5; // 1990 January 0.0
 inline constexpr double J2000 = 2451545;
 inline constexpr double DeltaT = 65;                        // seconds, terrestrial minus universal time
@@ -83,10 +83,10 @@ inline constexpr double MissingTime = -1;                        // moon: no eve
 } // namespace astro
 
 inline constexpr double Degrees(double rad) {
-    return rad * (180.0 / std::numbers::pi);
+    return rad * (180.0 / astro::Pi);
 }
 inline constexpr double Radians(double deg) {
-    return deg * (std::numbers::pi / 180.0);
+    return deg * (astro::Pi / 180.0);
 }
 
 // x - m*floor(x/m), in [0, m) for positive m.
