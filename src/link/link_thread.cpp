@@ -1,0 +1,543 @@
+#include "link/link_thread.h"
+
+#include "lang/texts.h"
+#include "link/qt_serial_port.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <thread>
+
+namespace quenda {
+
+namespace {
+
+// The identity this tool works with.
+const QString kDeviceName = QStringLiteral("Drevanilux");
+const QString kApplicationName = QStringLiteral("Drevanilux 2.x.5");
+const QString kWrongVersionPrefix = QStringLiteral("Drevanilux 2.x.");
+
+constexpr uint8_t kNoAnswer = kHardwareNone;
+
+constexpr uint8_t cmdGetDevice = 0x80, cmdGetInfo = 0x81, cmdGetConfig = 0x82, cmdGetSchedule = 0x83,
+                  cmdGetExpert = 0x85, cmdGetExpertWeather = 0x86, cmdGetChart = 0x87, cmdGetHealth = 0x88,
+                  cmdSetInfo = 0x01, cmdSetConfig = 0x02, cmdSetSchedule = 0x03, cmdSetExpert = 0x05,
+                  cmdSetExpertWeather = 0x06, cmdSpecial = 0x7F, cmdGetBootInfo = 0x81;
+
+constexpr int nInfo = sizeof(TInfo), nConfig = sizeof(TConfig), nExpert = sizeof(TExpert),
+              nExpertWeather = sizeof(TExpertWeather), nChart = sizeof(TChart), nHealth = sizeof(THealth),
+              nScheduleRow = sizeof(TScheduleWire), nDeviceId = sizeof(TDeviceId),
+              nBootInfo = sizeof(TBootInfo);
+
+// Live link threads of the process. Never destroyed: a thread may still be leaving
+// while static objects are torn down.
+struct ThreadCount {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int live = 0;
+};
+ThreadCount& threadCount() {
+    static auto* count = new ThreadCount;
+    return *count;
+}
+
+// Clears request bits when a step ends, also when it is cut short.
+class ClearOnExit {
+public:
+    ClearOnExit(DeviceState& state, uint32_t bits) : state_(state), bits_(bits) {}
+    ~ClearOnExit() { state_.clearRequests(bits_); }
+    ClearOnExit(const ClearOnExit&) = delete;
+    ClearOnExit& operator=(const ClearOnExit&) = delete;
+
+private:
+    DeviceState& state_;
+    uint32_t bits_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Creation and the window's side
+
+std::shared_ptr<TthdCom> TthdCom::Create(std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host,
+                                         const QString& portText, bool debug, Options options) {
+    auto link =
+        std::make_shared<TthdCom>(std::move(state), std::move(host), portText, debug, std::move(options));
+    link->Start();
+    return link;
+}
+
+TthdCom::TthdCom(std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host, const QString& portText,
+                 bool debug, Options options)
+    : state_(std::move(state)), host_(std::move(host)), options_(std::move(options)),
+      wantedName_(PortNameOf(portText)), wantedDebug_(debug) {
+    if (!options_.makePort) options_.makePort = [] { return std::make_unique<QtSerialPort>(); };
+}
+
+TthdCom::~TthdCom() = default;
+
+void TthdCom::Start() {
+    if (started_.exchange(true)) return;
+    auto& count = threadCount();
+    {
+        std::lock_guard lock(count.mutex);
+        ++count.live;
+    }
+    // The thread holds the link (and through it the host and the state block) until it
+    // has left, so nothing it touches can be freed under it.
+    std::thread([self = shared_from_this()]() mutable {
+        self->Run();
+        self.reset();
+        auto& c = threadCount();
+        {
+            std::lock_guard lock(c.mutex);
+            --c.live;
+        }
+        c.changed.notify_all();
+    }).detach();
+}
+
+bool TthdCom::WaitForThreads(int timeoutMs) {
+    auto& count = threadCount();
+    std::unique_lock lock(count.mutex);
+    return count.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return count.live == 0; });
+}
+
+void TthdCom::SetPortName(const QString& portText, bool debug) {
+    std::lock_guard lock(state_->StateLock);
+    wantedName_ = PortNameOf(portText);
+    wantedDebug_ = debug;
+}
+
+QString TthdCom::WantedPortName() const {
+    std::lock_guard lock(state_->StateLock);
+    return wantedName_;
+}
+
+void TthdCom::Terminate() {
+    {
+        std::lock_guard lock(sleepMutex_);
+        terminated_ = true;
+    }
+    sleepWake_.notify_all();
+}
+
+QString TthdCom::PortNameOf(const QString& portText) {
+    const qsizetype blank = portText.indexOf(QLatin1Char(' '));
+    return blank < 0 ? portText : portText.left(blank);
+}
+
+QString TthdCom::HardwareName(int hardwareType) {
+    static const char* const kFamilies[] = {"Drevanilux 1.x", "Ostrevik 1.x", "Drevanilux 2.x",
+                                            "Ostrevik 2.x", "Pellumar 1.x"};
+    if (hardwareType >= 0 && hardwareType <= 9) return QString::fromLatin1(kFamilies[hardwareType / 2]);
+    return QString::number(hardwareType);
+}
+
+// ---------------------------------------------------------------------------
+// Hand-overs and waits
+
+void TthdCom::Hand(bool accepted) {
+    if (accepted) return;
+    Terminate();
+    throw Ended{};
+}
+
+void TthdCom::Log(const QString& text) {
+    Hand(host_->Log(text));
+}
+
+void TthdCom::Status(const QString& text) {
+    Hand(host_->Status(text));
+}
+
+void TthdCom::Progress(const QString& text, uint64_t done, uint64_t total) {
+    Hand(host_->Progress(text, done, total));
+}
+
+void TthdCom::ConnectedChanged(bool usable) {
+    Hand(host_->ConnectedChanged(usable));
+}
+
+// The protocol reports through this and must not be unwound; a refusal is noticed at
+// the link's next termination check.
+void TthdCom::LogFromProtocol(const QString& text) {
+    if (!host_->Log(text)) Terminate();
+}
+
+void TthdCom::CheckTerminated() {
+    if (terminated_.load()) throw Ended{};
+}
+
+void TthdCom::Sleep(int ms) {
+    if (ms <= 0) return;
+    std::unique_lock lock(sleepMutex_);
+    sleepWake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return terminated_.load(); });
+}
+
+void TthdCom::WaitASecond() {
+    for (int i = 0; i < kWaitSteps; ++i) {
+        CheckTerminated();
+        Sleep(options_.timing.waitStepMs);
+    }
+    CheckTerminated();
+}
+
+bool TthdCom::Pending(uint32_t bit, uint32_t blockers) {
+    const uint32_t r = state_->requests();
+    return (r & bit) && !(r & blockers);
+}
+
+// ---------------------------------------------------------------------------
+// The thread
+
+void TthdCom::Run() {
+    // The serial port's notifiers need an event dispatcher on this thread; a thread not
+    // started by QThread gets one with its first event-loop object.
+    if (QCoreApplication::instance()) QEventLoop dispatcherForThisThread;
+
+    try {
+        port_ = options_.makePort();
+        protocol_ = std::make_unique<Protocol>(*port_, [this](const QString& s) { LogFromProtocol(s); });
+        ConnectSequence();
+        while (Pass()) {
+        }
+    } catch (const Ended&) {
+    } catch (const std::exception& e) {
+        host_->Log(QString::fromLocal8Bit(e.what()));
+    }
+    EndSequence();
+}
+
+void TthdCom::ConnectSequence() {
+    state_->assignRequests(0);
+    lastHardwareType_ = kNoAnswer;
+    lastVersion_ = kNoAnswer;
+    isApplication_ = false;
+    isBootloader_ = false;
+    {
+        std::lock_guard lock(state_->StateLock);
+        portName_ = wantedName_;
+        protocol_->setDebug(wantedDebug_);
+    }
+    Status(MsgFmt(QStringLiteral("ConnectingTo"), {portName_}));
+    for (int attempts = kOpenAttempts; !port_->open(portName_);) {
+        Log(port_->errorString());
+        WaitASecond();
+        if (--attempts == 0) {
+            Status(MsgFmt(QStringLiteral("ErrorConnectingTo"), {portName_}));
+            throw Ended{};
+        }
+        Status(Msg(QStringLiteral("TryingAgain")));
+        CheckTerminated();
+    }
+    Status(MsgFmt(QStringLiteral("ConnectedTo"), {portName_}));
+    Identify();
+    passes_ = 0;
+}
+
+bool TthdCom::Pass() {
+    QString wanted;
+    bool debug = false;
+    {
+        std::lock_guard lock(state_->StateLock);
+        wanted = wantedName_;
+        debug = wantedDebug_;
+    }
+    protocol_->setDebug(debug);
+
+    bool reconnect = false;
+    if (wanted != portName_) {
+        ConnectedChanged(false);
+        port_->close();
+        reconnect = true;
+    } else if (lastHardwareType_ == kNoAnswer) {
+        Status(Msg(QStringLiteral("ConnectionError")));
+        WaitASecond();
+        port_->close();
+        reconnect = true;
+    } else {
+        if (++passes_ >= kPollPasses) {
+            if (isApplication_)
+                state_->raise(rqGetInfo | rqGetConfig);
+            else if (isBootloader_)
+                state_->raise(rqFirmwareUpdate);
+            else
+                Identify();
+            passes_ = 0;
+        }
+        if (!ServeOne()) Sleep(options_.timing.idleSleepMs);
+    }
+
+    if (terminated_.load()) return false;
+    if (reconnect) ConnectSequence();
+    return true;
+}
+
+// The first raised request, highest priority first; writes go ahead of reads of the
+// same record, and a read waits while a write of its record is pending.
+bool TthdCom::ServeOne() {
+    if (Pending(rqLoadReef)) {
+        protocol_->announce("LoadReef");
+        state_->clearRequests(rqLoadReef);
+        state_->raise(rqRefreshAll);
+        TransferBuffer& b = protocol_->buffer();
+        b.Payload[0] = 4;
+        if (!protocol_->Send(b, cmdSpecial, 1)) Identify();
+        return true;
+    }
+    if (Pending(rqSetConfig)) {
+        WriteRecord(cmdSetConfig, nConfig, "SetConfig", LinkRecord::Config);
+        return true;
+    }
+    if (Pending(rqGetConfig, rqSetConfig)) {
+        ReadRecord(cmdGetConfig, nConfig, "GetConfig", LinkRecord::Config);
+        return true;
+    }
+    for (const uint32_t bit : {rqSetTime, rqSetChannels, rqSetRow}) {
+        if (Pending(bit)) {
+            SetInfo(bit);
+            return true;
+        }
+    }
+    if (Pending(rqGetInfo, rqSetTime | rqSetChannels | rqSetRow)) {
+        ReadRecord(cmdGetInfo, nInfo, "GetInfo", LinkRecord::Info);
+        return true;
+    }
+    if (Pending(rqSetExpert)) {
+        WriteRecord(cmdSetExpert, nExpert, "SetExpert", LinkRecord::Expert);
+        return true;
+    }
+    if (Pending(rqGetExpert, rqSetExpert)) {
+        ReadRecord(cmdGetExpert, nExpert, "GetExpert", LinkRecord::Expert);
+        return true;
+    }
+    if (Pending(rqSetSchedule)) {
+        UploadScheduleRow();
+        return true;
+    }
+    if (Pending(rqGetSchedule, rqSetSchedule)) {
+        DownloadSchedule();
+        return true;
+    }
+    if (Pending(rqGetChart)) {
+        Status(Msg(QStringLiteral("ReadingChart")));
+        protocol_->announce("GetChart");
+        const bool ok = protocol_->Query(cmdGetChart, nChart);
+        if (ok) Hand(host_->StoreRecord(LinkRecord::Chart, protocol_->buffer()));
+        Status(Msg(QStringLiteral("Done")));
+        if (!ok) Identify();
+        return true;
+    }
+    if (Pending(rqGetHealth)) {
+        protocol_->announce("GetHealth");
+        const bool ok = protocol_->Query(cmdGetHealth, nHealth);
+        if (ok) Hand(host_->StoreRecord(LinkRecord::Health, protocol_->buffer()));
+        Status(Msg(QStringLiteral("Done")));
+        if (!ok) Identify();
+        return true;
+    }
+    if (Pending(rqSetExpertWeather)) {
+        WriteRecord(cmdSetExpertWeather, nExpertWeather, "SetExpertWeather", LinkRecord::ExpertWeather);
+        return true;
+    }
+    if (Pending(rqGetExpertWeather, rqSetExpertWeather)) {
+        ReadRecord(cmdGetExpertWeather, nExpertWeather, "GetExpertWeather", LinkRecord::ExpertWeather);
+        return true;
+    }
+    if (Pending(rqSaveEEPROM)) {
+        SpecialFunction("SaveEEPROM", rqSaveEEPROM, 1);
+        return true;
+    }
+    if (Pending(rqToggleCloud)) {
+        SpecialFunction("ToggleCloud", rqToggleCloud, 2);
+        return true;
+    }
+    if (Pending(rqToggleStorm)) {
+        SpecialFunction("ToggleStorm", rqToggleStorm, 3);
+        return true;
+    }
+    if (Pending(rqFirmwareUpdate)) {
+        FirmwareStep();
+        return true;
+    }
+    return false;
+}
+
+void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record) {
+    protocol_->announce(name);
+    if (protocol_->Query(code, n))
+        Hand(host_->StoreRecord(record, protocol_->buffer()));
+    else
+        Identify(); // the bit stays raised, so the read is tried again later
+}
+
+void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord record) {
+    TransferBuffer& b = protocol_->buffer();
+    Hand(host_->LoadRecord(record, b)); // clears the bit: a failed write is not repeated
+    protocol_->announce(name);
+    if (!protocol_->Send(b, code, n)) Identify();
+}
+
+void TthdCom::SetInfo(uint32_t servedBit) {
+    TransferBuffer& b = protocol_->buffer();
+    Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
+    protocol_->announce("SetInfo");
+    DeviceState::applySetInfoMask(b, servedBit);
+    if (!protocol_->Send(b, cmdSetInfo, nInfo)) Identify();
+}
+
+void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function) {
+    protocol_->announce(name);
+    state_->clearRequests(bit);
+    TransferBuffer& b = protocol_->buffer();
+    b.Payload[0] = function;
+    if (!protocol_->Send(b, cmdSpecial, 1)) Identify();
+}
+
+void TthdCom::DownloadSchedule() {
+    ClearOnExit clear(*state_, rqGetSchedule); // also when terminated or refused
+    // The row count is read on the window's side, where TInfo is written.
+    int rows = 0;
+    const QString reading = Msg(QStringLiteral("ReadingSchedule"));
+    Hand(host_->RunOnWindow([&](LinkWindow& w) {
+        w.SetStatus(reading);
+        rows = w.State().Info.RowCount;
+    }));
+    bool failed = false;
+    for (int i = 0; i < rows; ++i) {
+        protocol_->announce("GetSchedule");
+        if (!protocol_->Query(cmdGetSchedule, nScheduleRow)) {
+            failed = true;
+            break;
+        }
+        Hand(host_->StoreScheduleRow(protocol_->buffer()));
+        CheckTerminated();
+    }
+    Hand(host_->ShowSchedule());
+    Status(Msg(QStringLiteral("Done")));
+    // Cleared before identifying: an identification that raises all reads again must
+    // not lose the schedule read to this clear.
+    state_->clearRequests(rqGetSchedule);
+    if (failed) Identify();
+}
+
+void TthdCom::UploadScheduleRow() {
+    TransferBuffer& b = protocol_->buffer();
+    bool picked = false;
+    Hand(host_->PickScheduleRow(b, picked)); // no marked row left: the bit is cleared
+    if (!picked) return;
+    protocol_->announce("SetSchedule");
+    if (!protocol_->Send(b, cmdSetSchedule, nScheduleRow)) Identify();
+}
+
+void TthdCom::FirmwareStep() {
+    ClearOnExit clear(*state_, rqFirmwareUpdate);
+    if (isBootloader_ && GetBootInfo())
+        RunFirmwareUpdate();
+    else
+        StartBootloader();
+    Identify();
+}
+
+bool TthdCom::GetBootInfo() {
+    protocol_->announce("GetBootInfo");
+    if (!protocol_->Query(cmdGetBootInfo, nBootInfo)) return false;
+    TBootInfo info;
+    std::memcpy(&info, protocol_->buffer().Payload, sizeof info);
+    pageSize_ = info.PageSize;
+    flashSize_ = info.FlashSize;
+    return true;
+}
+
+void TthdCom::RunFirmwareUpdate() {
+    QString file;
+    Hand(host_->ChooseFirmwareFile(file));
+    firmwareFile_ = file;
+}
+
+void TthdCom::StartBootloader() {
+    protocol_->announce("StartBootloader");
+    try {
+        protocol_->SendRaw(QByteArrayLiteral("7F00"));
+        Sleep(options_.timing.bootloaderStartMs);
+        Identify();
+    } catch (const std::exception& e) {
+        Log(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TthdCom::Identify() {
+    protocol_->announce("GetDevice");
+    try {
+        uint8_t type = kNoAnswer, version = kNoAnswer;
+        for (int attempt = 1;; ++attempt) {
+            if (protocol_->Query(cmdGetDevice, nDeviceId)) {
+                type = protocol_->buffer().Payload[0];
+                version = protocol_->buffer().Payload[1];
+                break;
+            }
+            Log(Msg(QStringLiteral("TimeoutWhileWaiting")));
+            type = version = kNoAnswer;
+            // A silent device closed the port: one five-second try is enough.
+            if (attempt >= kIdentifyAttempts || terminated_.load() || !port_->isOpen()) break;
+        }
+        if (type == lastHardwareType_ && version == lastVersion_) return;
+
+        lastHardwareType_ = type;
+        lastVersion_ = version;
+        isApplication_ = false;
+        isBootloader_ = false;
+        state_->assignRequests(0);
+
+        if (type == kHardwareApplication) {
+            if (version == kSupportedVersion) {
+                ConnectedChanged(true);
+                state_->assignRequests(rqOnConnect);
+                Status(MsgFmt(QStringLiteral("ConnectedToOn"), {kApplicationName, portName_}));
+                isApplication_ = true;
+            } else {
+                ConnectedChanged(false);
+                Status(MsgFmt(QStringLiteral("DetectedWrongVersionOn"),
+                              {kWrongVersionPrefix + QString::number(version), portName_}));
+            }
+            return;
+        }
+        ConnectedChanged(false);
+        if (type == kHardwareBootloader) {
+            Status(MsgFmt(QStringLiteral("ConnectedToBootloaderOn"), {kDeviceName, portName_}));
+            isBootloader_ = true;
+        } else if (type != kNoAnswer) {
+            Status(MsgFmt(QStringLiteral("OtherHardware"), {HardwareName(type)}));
+            Terminate();
+        }
+    } catch (const std::exception& e) {
+        Log(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TthdCom::EndSequence() {
+    protocol_.reset();
+    if (port_) port_->close();
+    port_.reset();
+    const QString name = portName_.isEmpty() ? WantedPortName() : portName_;
+    const QString text = MsgFmt(QStringLiteral("DisconnectedFrom"), {name});
+    // Finished is set on the window's thread together with the last report, so the
+    // window sees no running link when it disables its controls, and cannot start a
+    // new link that this old report would then disable.
+    try {
+        host_->RunOnWindow([&](LinkWindow& w) {
+            finished_ = true;
+            w.SetStatus(text);
+            w.EnableControls(false);
+        });
+    } catch (...) {
+        // The window failed on the last report; the link ends all the same.
+    }
+    finished_ = true;
+}
+
+} // namespace quenda

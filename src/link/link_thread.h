@@ -1,0 +1,166 @@
+// The link thread: the one worker that owns the serial port and talks to the device.
+//
+// It opens the port, identifies what answers, and then loops: every pass serves at
+// most one raised request bit in a fixed priority order, and every 25 passes it polls
+// the device. Every result, message and change of the link state goes to the window
+// through the LinkHost as a synchronous call; the window only raises bits in
+// `Requests` and reads `Finished`.
+//
+// Lifetime: Create() starts the thread at once. The thread keeps the link object, the
+// host and the state block alive until it has left, so the window may drop its
+// reference at any time (it never waits for the thread, except for the bounded wait
+// at shutdown). The thread never calls into a window whose host has begun closing.
+#pragma once
+
+#include "link/device_state.h"
+#include "link/link_host.h"
+#include "link/protocol.h"
+#include "link/serial_port.h"
+
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace quenda {
+
+// The waits of the link; the defaults are the product's, tests shorten them.
+struct LinkTiming {
+    int waitStepMs = 100;        // a reconnect wait is 10 such steps
+    int idleSleepMs = 20;        // after a pass that served nothing
+    int bootloaderStartMs = 500; // after asking the device to restart into its bootloader
+};
+
+class TthdCom : public std::enable_shared_from_this<TthdCom> {
+public:
+    // Called on the link thread; the port's own time-outs apply (5000 ms in the product).
+    using PortFactory = std::function<std::unique_ptr<IPort>()>;
+
+    struct Options {
+        PortFactory makePort; // empty: a QtSerialPort with the product's time-outs
+        LinkTiming timing;
+    };
+
+    static constexpr int kPollPasses = 25;
+    static constexpr int kOpenAttempts = 5;
+    static constexpr int kIdentifyAttempts = 5;
+    static constexpr int kWaitSteps = 10;
+
+    // Makes the link for the port text (the port name is the text before its first
+    // blank) and starts it.
+    static std::shared_ptr<TthdCom> Create(std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host,
+                                           const QString& portText, bool debug, Options options = {});
+
+    // `state` must be the block the host's window returns from State(). Not started:
+    // for derived links; use Start() once the object is owned by a shared_ptr.
+    TthdCom(std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host, const QString& portText,
+            bool debug, Options options = {});
+    virtual ~TthdCom();
+    TthdCom(const TthdCom&) = delete;
+    TthdCom& operator=(const TthdCom&) = delete;
+
+    void Start();
+
+    // ---- Window's side ----
+    // Replaces the wanted port and the debug switch; the loop reconnects at its next pass.
+    void SetPortName(const QString& portText, bool debug);
+    // The thread ends at its next check (a port read in progress finishes first).
+    void Terminate();
+    bool Terminated() const { return terminated_.load(); }
+    // True once the end sequence has run.
+    bool Finished() const { return finished_.load(); }
+    // The link never suspends itself; kept for the window's stop operation.
+    bool Suspended() const { return false; }
+    void Resume() {}
+    QString WantedPortName() const;
+
+    // The text before the first blank, all of it when there is none.
+    static QString PortNameOf(const QString& portText);
+    // The name shown for a foreign hardware type.
+    static QString HardwareName(int hardwareType);
+    // Waits until every link thread of the process has left (tests, and the program
+    // after its window is gone). False when some are still running at the time-out.
+    static bool WaitForThreads(int timeoutMs);
+
+protected:
+    // The firmware step, run while the bootloader answers and its boot information was
+    // read. This base only asks the window for the file; the transfer is added by a
+    // derived link.
+    virtual void RunFirmwareUpdate();
+
+    // For the firmware step.
+    Protocol& protocol() { return *protocol_; }
+    LinkHost& host() { return *host_; }
+    DeviceState& state() { return *state_; }
+    uint16_t PageSize() const { return pageSize_; }
+    uint32_t FlashSize() const { return flashSize_; }
+    const QString& FirmwareFile() const { return firmwareFile_; }
+    const QString& PortName() const { return portName_; }
+    // Hand-overs that end the link when the window refuses them.
+    void Log(const QString& text);
+    void Status(const QString& text);
+    void Progress(const QString& text, uint64_t done, uint64_t total);
+    // Leaves the thread (through the end sequence) when terminated.
+    void CheckTerminated();
+    void Identify();
+
+private:
+    struct Ended {}; // thrown to leave the thread through the end sequence
+
+    void Run();
+    void ConnectSequence();
+    bool Pass(); // false: leave
+    bool ServeOne();
+    void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record);
+    void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record);
+    void SetInfo(uint32_t servedBit);
+    void SpecialFunction(const char* name, uint32_t bit, uint8_t function);
+    void DownloadSchedule();
+    void UploadScheduleRow();
+    void FirmwareStep();
+    bool GetBootInfo();
+    void StartBootloader();
+    void EndSequence();
+
+    void ConnectedChanged(bool usable);
+    void Hand(bool accepted); // a refused hand-over ends the link
+    void LogFromProtocol(const QString& text);
+    // Raised and none of the blockers raised; one lock hold.
+    bool Pending(uint32_t bit, uint32_t blockers = 0);
+    // 10 steps, leaving at once when terminated.
+    void WaitASecond();
+    // Sleeps, returning early when terminated.
+    void Sleep(int ms);
+
+    const std::shared_ptr<DeviceState> state_;
+    const std::shared_ptr<LinkHost> host_;
+    Options options_;
+
+    // Guarded by state_->StateLock.
+    QString wantedName_;
+    bool wantedDebug_ = false;
+
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> started_{false};
+    std::mutex sleepMutex_;
+    std::condition_variable sleepWake_;
+
+    // Link thread only.
+    std::unique_ptr<IPort> port_;
+    std::unique_ptr<Protocol> protocol_;
+    QString portName_; // the port the current connect sequence opened
+    uint8_t lastHardwareType_ = 255;
+    uint8_t lastVersion_ = 255;
+    bool isApplication_ = false;
+    bool isBootloader_ = false;
+    uint16_t pageSize_ = 0;
+    uint32_t flashSize_ = 0;
+    QString firmwareFile_;
+    int passes_ = 0;
+};
+
+} // namespace quenda
