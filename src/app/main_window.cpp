@@ -4,6 +4,7 @@
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/page.h"
+#include "schedule/status_display.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -38,9 +39,6 @@ constexpr PageName kPages[] = {
 };
 
 constexpr int kStatusPanelWidths[3] = {520, 200, 160};
-
-// The caption prefix while no device is connected.
-const char* kCaptionPrefix = "quenda-led.org";
 
 bool folderWritable(const QString& dir) {
     QFileInfo fi(dir);
@@ -81,6 +79,7 @@ void TfrmQuenda::FormCreate() {
     setCentralWidget(central);
     buildStatusBar();
     buildPages();
+    status_ = std::make_unique<StatusDisplay>(*this);
     log_ = std::make_unique<MessageLog>(mem_, sbPanels_[0]);
     log_->setClock([this] { return clock_->now(); });
     buildMenus();
@@ -144,6 +143,7 @@ void TfrmQuenda::FormCreate() {
     state_.Config.Lat = 501;
     state_.Config.Lon = 85;
     GeoNow(false);
+    ShowModeAndSettings();
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
     EnableControls(false);
     if (!portName_.isEmpty()) startLink();
@@ -204,9 +204,11 @@ QList<Page*> TfrmQuenda::allPages() const {
 }
 
 void TfrmQuenda::ShowDeviceInfo() {
+    status_->showDeviceInfo();
     for (auto* p : allPages()) p->showDeviceInfo();
 }
 void TfrmQuenda::ShowModeAndSettings() {
+    status_->showModeAndSettings();
     for (auto* p : allPages()) p->showModeAndSettings();
 }
 void TfrmQuenda::ShowExpertSettings() {
@@ -222,6 +224,7 @@ void TfrmQuenda::DrawChart() {
     for (auto* p : allPages()) p->drawChart();
 }
 void TfrmQuenda::DrawHealth() {
+    status_->drawHealth();
     for (auto* p : allPages()) p->drawHealth();
 }
 
@@ -400,7 +403,7 @@ bool TfrmQuenda::isTabVisible(const QString& pageName) const {
 }
 
 void TfrmQuenda::setCaptionDisconnected() {
-    setWindowTitle(QString::fromLatin1(kCaptionPrefix) + QStringLiteral(" \u2022 ") + QString::fromLatin1(kAppTitle));
+    setWindowTitle(QString::fromLatin1(kVendorLabel) + QStringLiteral(" \u2022 ") + QString::fromLatin1(kAppTitle));
 }
 
 void TfrmQuenda::EnableControls(bool connected) {

@@ -22,6 +22,7 @@ class QTabWidget;
 namespace quenda {
 
 class Page;
+class StatusDisplay;
 
 // Platform pieces the window can be given (tests replace them).
 struct WindowOptions {
@@ -42,6 +43,8 @@ public:
     ~TfrmQuenda() override;
 
     static constexpr const char* kAppTitle = "Drevanilux 2.x.5";
+    // Caption prefix: names our web site.
+    static constexpr const char* kVendorLabel = "quenda-led.org";
     static constexpr int kClientWidth = 1009;
     static constexpr int kClientHeight = 655;
 
@@ -79,6 +82,7 @@ public:
     QPlainTextEdit* messageLog() const { return mem_; }
     QLabel* statusPanel(int i) const { return sbPanels_[i]; }
     MessageLog& log() { return *log_; }
+    StatusDisplay& statusDisplay() { return *status_; }
     bool linkRunning() const;
 
     // The file-description line: path, modified time, size and "bytes"; empty when missing.
@@ -149,6 +153,7 @@ private:
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;
     std::unique_ptr<MessageLog> log_;
+    std::unique_ptr<StatusDisplay> status_;
 
     QTabWidget* pc_ = nullptr;
     QPlainTextEdit* mem_ = nullptr;
