@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QThread>
+#include <cerrno>
 
 namespace quenda {
 
@@ -118,11 +119,16 @@ QByteArray QtSerialPort::read(int n) {
         if (out.size() >= n) break;
         const qint64 left = deadline.remainingTime();
         if (left <= 0) break; // plain time-out: no error text
+        errno = 0;
         if (!port_->waitForReadyRead(int(left))) {
+            const int systemError = errno;
             const auto e = port_->error();
             if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) {
                 out += port_->read(n - out.size());
-                fail(port_->errorString());
+                // A read of zero bytes (the other side hung up) sets no errno, and the
+                // port's text would then name whatever failed last.
+                fail(systemError == 0 ? QStringLiteral("Connection closed by the other side")
+                                      : port_->errorString());
                 port_->clearError();
                 break;
             }

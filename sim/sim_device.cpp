@@ -1,0 +1,758 @@
+#include "sim/sim_device.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace quenda::sim {
+
+namespace {
+
+constexpr int kDayMinutes = 1440;
+constexpr int64_t kHealthPeriodMs = 15000;
+constexpr int kMaxPayload = 132;
+constexpr int kMaxLine = 2 + 2 * kMaxPayload;
+constexpr int kChartSamples = 40;
+constexpr double kPi = 3.14159265358979323846;
+
+const QDateTime& epoch() {
+    static const QDateTime e(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+    return e;
+}
+
+int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// One channel's share of a day: a sine-shaped arc between rise and set, raised to a
+// power (whites rise later and fall earlier than blues), plus a night level.
+struct ChannelShape {
+    int max;
+    int rise, set; // minutes of the day
+    double power;
+    int night;
+};
+
+// Cold whites, a warm white, royal blues, blue, UV, violet, red, green, cyan, moon light.
+constexpr ChannelShape kFreshwater[kChannels] = {
+    {3600, 450, 1170, 1.6, 0},  {3600, 450, 1170, 1.6, 0},  {3000, 420, 1200, 1.3, 0},
+    {4096, 390, 1260, 0.9, 40}, {4096, 390, 1260, 0.9, 40}, {3800, 400, 1230, 1.0, 20},
+    {2500, 480, 1140, 1.4, 0},  {2800, 420, 1200, 1.2, 0},  {1800, 420, 1215, 1.1, 0},
+    {1500, 450, 1170, 1.3, 0},  {2200, 420, 1200, 1.2, 0},  {0, 0, 0, 1.0, 120},
+};
+constexpr uint8_t kFreshwaterColors[kChannels] = {7, 7, 8, 11, 11, 4, 5, 13, 2, 3, 12, 6};
+
+// Reef: blue-heavy and long, whites short and low.
+constexpr ChannelShape kReef[kChannels] = {
+    {2200, 540, 1080, 1.8, 0},  {4096, 420, 1260, 0.8, 60}, {4096, 420, 1260, 0.8, 60},
+    {3800, 450, 1230, 0.9, 30}, {3800, 450, 1230, 0.9, 30}, {3000, 480, 1200, 1.0, 0},
+    {2600, 480, 1200, 1.1, 0},  {1800, 510, 1140, 1.3, 0},  {2000, 540, 1080, 1.8, 0},
+    {900, 540, 1080, 1.6, 0},   {700, 540, 1080, 1.6, 0},   {0, 0, 0, 1.0, 150},
+};
+constexpr uint8_t kReefColors[kChannels] = {7, 11, 11, 4, 4, 5, 13, 12, 7, 3, 2, 6};
+
+int shapeLevel(const ChannelShape& s, int minute) {
+    if (s.max > 0 && minute > s.rise && minute < s.set) {
+        const double x = std::sin(kPi * (minute - s.rise) / double(s.set - s.rise));
+        return std::clamp(int(std::lround(s.max * std::pow(x, s.power))) + s.night, 0, kLevelMax);
+    }
+    return s.night;
+}
+
+std::vector<TScheduleRow> daySchedule(int rows, const ChannelShape (&shape)[kChannels]) {
+    std::vector<TScheduleRow> out(size_t(std::clamp(rows, 0, 255)));
+    for (size_t k = 0; k < out.size(); ++k) {
+        const int t = int(k * kDayMinutes / out.size());
+        TScheduleRow& r = out[k];
+        r.Hour = int8_t(t / 60);
+        r.Minute = int8_t(t % 60);
+        // Sun altitude of a mid-latitude day, as sin(altitude) * 10000.
+        r.Alt = int16_t(std::lround(10000 * 0.8 * std::sin(2 * kPi * (t - 390) / kDayMinutes)));
+        for (int c = 0; c < kChannels; ++c)
+            r.Color16[c] = int16_t(shapeLevel(shape[c], t));
+        r.Timer = 0;
+        r.Switch = uint8_t((t >= 420 && t < 1320 ? 0x20 : 0) | (t >= 540 && t < 1080 ? 0x40 : 0) |
+                           (t >= 840 && t < 1080 ? 0x80 : 0));
+    }
+    return out;
+}
+
+bool validRowTime(const TScheduleRow& r) {
+    return r.Hour >= 0 && r.Hour <= 23 && r.Minute >= 0 && r.Minute <= 59;
+}
+
+template <class R> void fromPayload(R& rec, const std::vector<uint8_t>& p) {
+    std::memcpy(&rec, p.data(), sizeof(R));
+}
+
+QByteArray hexLine(const void* data, int size) {
+    return QByteArray(reinterpret_cast<const char*>(data), size).toHex().toUpper();
+}
+
+bool fromHexLine(const QByteArray& text, void* out, int size) {
+    const QByteArray bytes = QByteArray::fromHex(text);
+    if (bytes.size() != size || text.size() != 2 * size) return false;
+    std::memcpy(out, bytes.constData(), size_t(size));
+    return true;
+}
+
+} // namespace
+
+QByteArray SimDevice::hex(const uint8_t* data, int n, bool lower) {
+    static const char upper[] = "0123456789ABCDEF";
+    static const char lowerDigits[] = "0123456789abcdef";
+    const char* d = lower ? lowerDigits : upper;
+    QByteArray out;
+    out.reserve(2 * n);
+    for (int i = 0; i < n; ++i) {
+        out.append(d[data[i] >> 4]);
+        out.append(d[data[i] & 0x0F]);
+    }
+    return out;
+}
+
+Records SimDevice::defaults(const DeviceOptions& o) {
+    Records r;
+    r.schedule = daySchedule(o.rows, kFreshwater);
+    r.info.RowCount = uint8_t(r.schedule.size());
+
+    TConfig& c = r.config;
+    c.Mode = 1;
+    c.Flag = 0x02;
+    c.FanLow = 80;
+    c.FanHigh = 255;
+    c.LCDBLMin = 20;
+    c.LCDBLMax = 200;
+    c.TimeLapse = uint8_t(std::clamp(o.timeLapse, 1, 255));
+    std::memcpy(c.ColorName, kFreshwaterColors, sizeof c.ColorName);
+    c.CloudP = 30;
+    c.CloudD = 2000;
+    c.StormP = 5;
+    c.StormD = 3000;
+    c.Lat = 501;
+    c.Lon = 85;
+
+    TExpert& e = r.expert;
+    e.FanMode = 0;
+    e.JMPMode = 0;
+    e.ChartMode = 0;
+    e.PWMPrescaler = 5;
+    e.TWIBitrate = 23;
+    e.LCDBLNight = 10;
+    e.ChartScale = 5;
+    e.TempWaterLow = 250;
+    e.TempWaterHigh = 265;
+    e.TempCoolLow = 260;
+    e.TempCoolHigh = 270;
+    e.TempHeatLow = 240;
+    e.TempHeatHigh = 245;
+    e.CloudTempWater = 300;
+    e.CloudTempBoard = 600;
+    e.ChartInterval = 36; // forty samples span a day
+    e.StandardMonth = 10;
+    e.StandardDay = 5;
+    e.StandardHour = 3;
+    e.DaylightMonth = 3;
+    e.DaylightDay = 5;
+    e.DaylightHour = 2;
+    e.Bias = -60;
+    const uint16_t keys[8] = {0x0010, 0x0011, 0x0015, 0x0016, 0x0020, 0x0021, 0x000C, 0x0035};
+    std::memcpy(&e.Up, keys, sizeof keys);
+
+    TExpertWeather& w = r.weather;
+    w.CloudStep = 40;
+    w.StormStep = 80;
+    w.LightningP = 200;
+    w.CloudAlpha = 60;
+    w.StormAlpha = 30;
+    w.BalanceSum = 100;
+    for (int i = 0; i < kChannels; ++i) {
+        w.MoonColor16[i] = int16_t(i == 11 ? 200 : (i == 3 || i == 4) ? 40 : 0);
+        w.Balance[i] = 100;
+        w.LightningMask[i] = uint8_t(i < 3 ? 0xFF : 0);
+        w.WeatherDelay[i] = uint8_t(i * 5);
+    }
+
+    // Counters of a device that has run for a few months.
+    const uint32_t counters[9] = {0, 0, 40, 1200, 250000, 0, 300, 251000, 12};
+    for (int i = 0; i < 9; ++i)
+        for (int b = 0; b < 3; ++b)
+            r.health.Counter[i][b] = uint8_t(counters[i] >> (8 * b));
+    r.health.PowerCycles = 17;
+
+    for (auto& s : r.chart.Sample)
+        s = kNoMeasurement;
+    return r;
+}
+
+void SimDevice::applyReefPreset(Records& r) {
+    const size_t rows = r.schedule.size();
+    r.schedule = daySchedule(int(rows), kReef);
+    std::memcpy(r.config.ColorName, kReefColors, sizeof r.config.ColorName);
+    r.config.CloudP = 10;
+    r.config.StormP = 0;
+    r.weather.CloudAlpha = 80;
+}
+
+SimDevice::SimDevice(DeviceOptions options, Clock clock)
+    : opt_(std::move(options)), now_(clock ? std::move(clock) : Clock(steadyMs)) {
+    opt_.rows = std::clamp(opt_.rows, 0, 255);
+    if (opt_.flashSize < 2048) opt_.flashSize = 2048;
+    hardwareType_ = opt_.hardwareType;
+    version_ = opt_.version;
+    bootloader_ = opt_.startInBootloader;
+    const QDateTime start = opt_.clock.isValid() ? opt_.clock : QDateTime::currentDateTime();
+    r_ = defaults(opt_);
+    loadState();
+    flash_.assign(opt_.flashSize, 0xFF);
+    lastReal_ = now_();
+    deviceMs_ = epoch().msecsTo(QDateTime(start.date(), start.time(), Qt::UTC));
+    resetTimers();
+    const int64_t interval = int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    for (int i = 0; i < kChartSamples; ++i)
+        r_.chart.Sample[i] = measurement(r_.expert.ChartMode, deviceMs_ - i * interval);
+    refreshInfo();
+}
+
+void SimDevice::resetTimers() {
+    nextChart_ = deviceMs_ + int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    nextHealth_ = deviceMs_ + kHealthPeriodMs;
+}
+
+// Brings the device clock and everything that follows it up to the present.
+void SimDevice::advance() {
+    const int64_t real = now_();
+    const int64_t d = real - lastReal_;
+    lastReal_ = real;
+    if (d <= 0) return;
+    const double step = double(d) * std::max<int>(1, r_.config.TimeLapse) + fraction_;
+    const auto whole = int64_t(step);
+    fraction_ = step - double(whole);
+    deviceMs_ += whole;
+
+    const int64_t interval = int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    if (nextChart_ <= deviceMs_) {
+        int64_t due = (deviceMs_ - nextChart_) / interval + 1;
+        if (due > kChartSamples) {
+            nextChart_ += (due - kChartSamples) * interval;
+            due = kChartSamples;
+        }
+        for (int64_t i = 0; i < due; ++i, nextChart_ += interval)
+            recordChartSample(nextChart_);
+    }
+    if (nextHealth_ <= deviceMs_) {
+        const int64_t periods = (deviceMs_ - nextHealth_) / kHealthPeriodMs + 1;
+        countHealth(periods);
+        nextHealth_ += periods * kHealthPeriodMs;
+    }
+    if (cloudUntil_ >= 0 && deviceMs_ >= cloudUntil_) cloudUntil_ = -1;
+    if (stormUntil_ >= 0 && deviceMs_ >= stormUntil_) stormUntil_ = -1;
+}
+
+int SimDevice::currentScheduleRow(int minuteOfDay) const {
+    int best = -1, bestStart = -1, latest = -1, latestStart = -1;
+    for (size_t i = 0; i < r_.schedule.size(); ++i) {
+        const auto& row = r_.schedule[i];
+        if (!validRowTime(row)) continue;
+        const int start = row.Hour * 60 + row.Minute;
+        if (start <= minuteOfDay && start > bestStart) best = int(i), bestStart = start;
+        if (start > latestStart) latest = int(i), latestStart = start;
+    }
+    return best >= 0 ? best : latest; // before the first row: yesterday's last one
+}
+
+// Levels of the schedule at a moment, linear between a row and the next one.
+void SimDevice::computeLevels(double minuteOfDay) {
+    const int cur = currentScheduleRow(int(minuteOfDay));
+    if (cur < 0) {
+        for (auto& ch : r_.info.Channel)
+            ch = 0;
+        return;
+    }
+    const auto& a = r_.schedule[size_t(cur)];
+    const int aStart = a.Hour * 60 + a.Minute;
+    int next = -1, nextDist = kDayMinutes + 1;
+    for (size_t i = 0; i < r_.schedule.size(); ++i) {
+        const auto& row = r_.schedule[i];
+        if (!validRowTime(row) || int(i) == cur) continue;
+        int dist = (row.Hour * 60 + row.Minute - aStart + kDayMinutes) % kDayMinutes;
+        if (dist == 0) continue; // same start time: the earlier row wins
+        if (dist < nextDist) next = int(i), nextDist = dist;
+    }
+    const double elapsed = std::fmod(minuteOfDay - aStart + kDayMinutes, double(kDayMinutes));
+    const double f = next < 0 ? 0.0 : std::clamp(elapsed / nextDist, 0.0, 1.0);
+    const TScheduleRow& b = next < 0 ? a : r_.schedule[size_t(next)];
+    for (int c = 0; c < kChannels; ++c) {
+        const double v = a.Color16[c] + (b.Color16[c] - a.Color16[c]) * f;
+        r_.info.Channel[c] = int16_t(std::clamp(int(std::lround(v)), 0, kLevelMax));
+    }
+}
+
+// The value a sensor shows at a device time (tenths of a degree, hundredths of a volt).
+int16_t SimDevice::measurement(int chartMode, int64_t deviceMs) const {
+    const double minute = double(((deviceMs / 60000) % kDayMinutes + kDayMinutes) % kDayMinutes);
+    // Light load from the freshwater day, so that history and present agree in shape.
+    double load = 0;
+    for (const auto& s : kFreshwater)
+        load += shapeLevel(s, int(minute));
+    load /= double(kChannels * kLevelMax);
+    switch (chartMode) {
+    case 0:
+        if (!opt_.waterSensor) return kNoMeasurement;
+        return int16_t(std::lround(250 + 8 * std::sin(2 * kPi * (minute - 600) / kDayMinutes)) +
+                       r_.expert.TempOffset);
+    case 1:
+        return int16_t(std::lround(290 + 160 * load));
+    case 2:
+        return int16_t(std::lround(2410 - 45 * load));
+    case 3:
+        if (!opt_.slave) return kNoMeasurement;
+        return int16_t(std::lround(275 + 140 * load));
+    default:
+        return kNoMeasurement;
+    }
+}
+
+void SimDevice::recordChartSample(int64_t deviceMs) {
+    std::memmove(&r_.chart.Sample[1], &r_.chart.Sample[0], sizeof(int16_t) * (kChartSamples - 1));
+    r_.chart.Sample[0] = measurement(r_.expert.ChartMode, deviceMs);
+}
+
+void SimDevice::countHealth(int64_t periods) {
+    auto bump = [&](int i) {
+        uint32_t v = healthCounter(r_.health, i);
+        v = uint32_t((v + uint64_t(periods)) & 0xFFFFFF);
+        for (int b = 0; b < 3; ++b)
+            r_.health.Counter[i][b] = uint8_t(v >> (8 * b));
+    };
+    const int board = measurement(1, deviceMs_);
+    const int volt = measurement(2, deviceMs_);
+    bump(board > 600 ? 0 : board > 550 ? 1 : board > 500 ? 2 : board > 450 ? 3 : 4);
+    bump(volt > 3050 ? 5 : volt > 2900 ? 6 : volt > 2600 ? 7 : 8);
+}
+
+// Live fields of the info record: clock, flags, row, levels, measurements.
+void SimDevice::refreshInfo() {
+    TInfo& in = r_.info;
+    const QDateTime t = epoch().addMSecs(deviceMs_);
+    in.RowCount = uint8_t(r_.schedule.size());
+    in.Centisecond = int8_t(t.time().msec() / 10);
+    in.Second = int8_t(t.time().second());
+    in.Minute = int8_t(t.time().minute());
+    in.Hour = int8_t(t.time().hour());
+    in.Day = int8_t(t.date().day());
+    in.Month = int8_t(t.date().month());
+    in.Year = int8_t(t.date().year() - 2000);
+
+    const bool weatherMode = r_.config.Mode == 1 || r_.config.Mode == 2;
+    in.ActiveFlags = uint8_t(in.ActiveFlags & ~0x2F);
+    if (weatherMode && cloudUntil_ >= 0) in.ActiveFlags |= 0x01;
+    if (weatherMode && stormUntil_ >= 0) in.ActiveFlags |= 0x02;
+    in.StatusFlags =
+        uint8_t(savingUntil_ >= 0 && now_() < savingUntil_ ? in.StatusFlags | 0x10 : in.StatusFlags & ~0x10);
+
+    const double minute = t.time().msecsSinceStartOfDay() / 60000.0;
+    if (weatherMode) {
+        const int row = currentScheduleRow(int(minute));
+        if (rowOverride_ >= 0 && row == overriddenAt_ && rowOverride_ < int(r_.schedule.size())) {
+            in.CurrentRow = int8_t(rowOverride_);
+        } else {
+            rowOverride_ = overriddenAt_ = -1;
+            in.CurrentRow = int8_t(row);
+        }
+        computeLevels(minute);
+        const int alpha = (in.ActiveFlags & 0x02)   ? r_.weather.StormAlpha
+                          : (in.ActiveFlags & 0x01) ? r_.weather.CloudAlpha
+                                                    : 100;
+        for (int c = 0; c < kChannels; ++c) {
+            const int balance = std::min<int>(r_.weather.Balance[c], 100);
+            const int dim = r_.weather.WeatherDelay[c] == 255 ? 100 : std::min(alpha, 100);
+            in.Channel[c] = int16_t(int64_t(in.Channel[c]) * balance * dim / 10000);
+        }
+    } else if (r_.config.Mode == 3) { // RGB demo: slow colour waves
+        const double s = t.time().msecsSinceStartOfDay() / 1000.0;
+        for (int c = 0; c < kChannels; ++c)
+            in.Channel[c] = int16_t(std::lround(2048 + 2047 * std::sin(s / 4 + c * kPi / 6)));
+    } else if (r_.config.Mode == 4) { // Flash: all on and off, one second each
+        for (auto& ch : in.Channel)
+            ch = int16_t(t.time().second() % 2 ? kLevelMax : 0);
+    }
+
+    in.TempWater = measurement(0, deviceMs_);
+    in.TempBoard = measurement(1, deviceMs_);
+    in.Voltage = measurement(2, deviceMs_);
+    in.TempSlave = measurement(3, deviceMs_);
+    const bool cooler =
+        r_.expert.JMPMode == 3 && in.TempWater != kNoMeasurement && in.TempWater > r_.expert.TempCoolHigh;
+    const bool heater =
+        r_.expert.JMPMode == 4 && in.TempWater != kNoMeasurement && in.TempWater < r_.expert.TempHeatLow;
+    if (cooler) in.ActiveFlags |= 0x04;
+    if (heater) in.ActiveFlags |= 0x08;
+}
+
+void SimDevice::applySetInfo(const TInfo& in, QStringList& events) {
+    if (uint8_t(in.Minute) != 0xFF) {
+        const QDate date(2000 + in.Year, in.Month, in.Day);
+        const QTime time(in.Hour, in.Minute, in.Second, std::clamp<int>(in.Centisecond, 0, 99) * 10);
+        if (in.Year >= 0 && in.Year <= 99 && date.isValid() && time.isValid()) {
+            const int64_t target = epoch().msecsTo(QDateTime(date, time, Qt::UTC));
+            const int64_t shift = target - deviceMs_;
+            deviceMs_ = target;
+            nextChart_ += shift;
+            nextHealth_ += shift;
+            if (cloudUntil_ >= 0) cloudUntil_ += shift;
+            if (stormUntil_ >= 0) stormUntil_ += shift;
+            events << QStringLiteral("clock %1").arg(QDateTime(date, time).toString(Qt::ISODate));
+        } else {
+            events << QStringLiteral("clock ignored (invalid)");
+        }
+    }
+    bool levels = false;
+    for (int c = 0; c < kChannels; ++c) {
+        if (uint16_t(in.Channel[c]) == 0xFFFF) continue;
+        r_.info.Channel[c] = int16_t(std::clamp<int>(in.Channel[c], 0, kLevelMax));
+        levels = true;
+    }
+    if (levels) events << QStringLiteral("levels set");
+    if (uint8_t(in.CurrentRow) != 0xFF && in.CurrentRow >= 0 && in.CurrentRow < int(r_.schedule.size())) {
+        r_.info.CurrentRow = in.CurrentRow;
+        rowOverride_ = in.CurrentRow;
+        const QTime now = epoch().addMSecs(deviceMs_).time();
+        overriddenAt_ = currentScheduleRow(now.hour() * 60 + now.minute());
+        events << QStringLiteral("row %1").arg(int(in.CurrentRow));
+    }
+    std::memcpy(r_.info.Reserved1, in.Reserved1, sizeof in.Reserved1);
+    std::memcpy(r_.info.Reserved2, in.Reserved2, sizeof in.Reserved2);
+}
+
+Response SimDevice::recordReply(uint8_t code, const void* data, int n) const {
+    Response r;
+    r.kind = Response::Kind::Record;
+    r.bytes =
+        hex(&code, 1, false) + hex(static_cast<const uint8_t*>(data), n, opt_.lowerCaseHex) + opt_.lineEnd;
+    return r;
+}
+
+Response SimDevice::ack() const {
+    return {Response::Kind::Ack, QByteArray(1, opt_.ack), {}};
+}
+Response SimDevice::rejected() const {
+    return {Response::Kind::Rejected, QByteArray(1, opt_.nak), {}};
+}
+
+Response SimDevice::handle(const QByteArray& line) {
+    Lock g(m_);
+    advance();
+    if (line.size() < 2 || line.size() > kMaxLine || line.size() % 2) return rejected();
+    std::vector<uint8_t> bytes(size_t(line.size() / 2));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const int hi = hexDigit(line[int(2 * i)]), lo = hexDigit(line[int(2 * i + 1)]);
+        if (hi < 0 || lo < 0) return rejected();
+        bytes[i] = uint8_t(hi << 4 | lo);
+    }
+    const uint8_t code = bytes[0];
+    bytes.erase(bytes.begin());
+    QStringList events;
+    Response r = bootloader_ ? handleBootloader(code, bytes, events) : handleApplication(code, bytes, events);
+    r.events = events + r.events;
+    return r;
+}
+
+Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
+    const size_t n = p.size();
+    switch (code) {
+    case 0x80: {
+        const uint8_t id[2] = {hardwareType_, version_};
+        return recordReply(code, id, 2);
+    }
+    case 0x81:
+        refreshInfo();
+        return recordReply(code, &r_.info, sizeof(TInfo));
+    case 0x82:
+        return recordReply(code, &r_.config, sizeof(TConfig));
+    case 0x83: {
+        TScheduleWire w{};
+        if (r_.schedule.empty()) {
+            w.Index = -1;
+        } else {
+            nextScheduleRow_ %= int(r_.schedule.size());
+            w.Index = int8_t(nextScheduleRow_);
+            w.Row = r_.schedule[size_t(nextScheduleRow_)];
+            nextScheduleRow_ = (nextScheduleRow_ + 1) % int(r_.schedule.size());
+        }
+        return recordReply(code, &w, sizeof w);
+    }
+    case 0x85:
+        return recordReply(code, &r_.expert, sizeof(TExpert));
+    case 0x86:
+        return recordReply(code, &r_.weather, sizeof(TExpertWeather));
+    case 0x87:
+        return recordReply(code, &r_.chart, sizeof(TChart));
+    case 0x88:
+        return recordReply(code, &r_.health, sizeof(THealth));
+    case 0x01: {
+        if (n != sizeof(TInfo)) return rejected();
+        TInfo in;
+        fromPayload(in, p);
+        applySetInfo(in, events);
+        return ack();
+    }
+    case 0x02: {
+        if (n != sizeof(TConfig)) return rejected();
+        fromPayload(r_.config, p);
+        return ack();
+    }
+    case 0x03: {
+        if (n != sizeof(TScheduleWire)) return rejected();
+        TScheduleWire w;
+        fromPayload(w, p);
+        if (w.Index < 0 || w.Index >= int(r_.schedule.size())) return rejected();
+        r_.schedule[size_t(w.Index)] = w.Row;
+        return ack();
+    }
+    case 0x05: {
+        if (n != sizeof(TExpert)) return rejected();
+        const uint16_t interval = r_.expert.ChartInterval;
+        fromPayload(r_.expert, p);
+        if (r_.expert.ChartInterval != interval) resetTimers();
+        return ack();
+    }
+    case 0x06: {
+        if (n != sizeof(TExpertWeather)) return rejected();
+        fromPayload(r_.weather, p);
+        return ack();
+    }
+    case 0x7F: {
+        if (n != 1) return rejected();
+        const bool weatherMode = r_.config.Mode == 1 || r_.config.Mode == 2;
+        switch (p[0]) {
+        case 0x00:
+            bootloader_ = true;
+            blocks_ = 0;
+            lowWritten_ = highWritten_ = -1;
+            events << QStringLiteral("bootloader");
+            return {};
+        case 0x01: {
+            savingUntil_ = now_() + 1500;
+            ++saves_;
+            QString error;
+            if (!opt_.statePath.isEmpty() && !saveState(&error))
+                events << QStringLiteral("save failed: %1").arg(error);
+            else
+                events << QStringLiteral("saved");
+            return ack();
+        }
+        case 0x02:
+            if (weatherMode) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
+            events << QStringLiteral("cloud %1").arg(cloudUntil_ >= 0 ? "on" : "off");
+            return ack();
+        case 0x03:
+            if (weatherMode) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
+            events << QStringLiteral("storm %1").arg(stormUntil_ >= 0 ? "on" : "off");
+            return ack();
+        case 0x04:
+            applyReefPreset(r_);
+            events << QStringLiteral("reef preset");
+            return ack();
+        default:
+            return rejected();
+        }
+    }
+    default:
+        return rejected();
+    }
+}
+
+Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
+    switch (code) {
+    case 0x80: {
+        const uint8_t id[2] = {kHardwareBootloader, version_};
+        return recordReply(code, id, 2);
+    }
+    case 0x81: {
+        TBootInfo b{opt_.pageSize, opt_.flashSize};
+        return recordReply(code, &b, sizeof b);
+    }
+    case 0x02: {
+        if (p.size() != sizeof(TFirmwareBlock)) return rejected();
+        TFirmwareBlock b;
+        fromPayload(b, p);
+        // The last kilobyte holds the bootloader itself.
+        if (uint32_t(b.Address) + 64 > opt_.flashSize - 1024) return rejected();
+        std::memcpy(&flash_[b.Address], b.Data, 64);
+        ++blocks_;
+        lowWritten_ = lowWritten_ < 0 ? b.Address : std::min<int64_t>(lowWritten_, b.Address);
+        highWritten_ = std::max<int64_t>(highWritten_, b.Address + 63);
+        return ack();
+    }
+    case 0x01: {
+        if (p.size() != 6) return rejected();
+        ++resets_;
+        uint32_t sum = 0;
+        for (int64_t a = lowWritten_; a >= 0 && a <= highWritten_; ++a)
+            sum += flash_[size_t(a)];
+        if (blocks_ > 0)
+            events << QStringLiteral("reset blocks=%1 first=0x%2 last=0x%3 sum=%4")
+                          .arg(blocks_)
+                          .arg(lowWritten_, 4, 16, QLatin1Char('0'))
+                          .arg(highWritten_, 4, 16, QLatin1Char('0'))
+                          .arg(sum);
+        else
+            events << QStringLiteral("reset blocks=0");
+        if (blocks_ > 0) { // new firmware: settings back to their defaults
+            const Records fresh = defaults(opt_);
+            const TChart chart = r_.chart;
+            const THealth health = r_.health;
+            r_ = fresh;
+            r_.chart = chart;
+            r_.health = health;
+            rowOverride_ = overriddenAt_ = -1;
+            nextScheduleRow_ = 0;
+        }
+        bootloader_ = false;
+        return ack();
+    }
+    default:
+        return rejected();
+    }
+}
+
+Records SimDevice::records() {
+    Lock g(m_);
+    advance();
+    refreshInfo();
+    return r_;
+}
+
+void SimDevice::update(const std::function<void(Records&)>& change) {
+    Lock g(m_);
+    advance();
+    refreshInfo();
+    const uint16_t interval = r_.expert.ChartInterval;
+    change(r_);
+    if (r_.schedule.size() > 255) r_.schedule.resize(255);
+    r_.info.RowCount = uint8_t(r_.schedule.size());
+    if (r_.expert.ChartInterval != interval) resetTimers();
+    if (nextScheduleRow_ >= int(r_.schedule.size())) nextScheduleRow_ = 0;
+}
+
+bool SimDevice::inBootloader() {
+    Lock g(m_);
+    return bootloader_;
+}
+
+void SimDevice::setBootloader(bool on) {
+    Lock g(m_);
+    bootloader_ = on;
+}
+
+void SimDevice::setIdentity(uint8_t hardwareType, uint8_t version) {
+    Lock g(m_);
+    hardwareType_ = hardwareType;
+    version_ = version;
+}
+
+QDateTime SimDevice::clock() {
+    Lock g(m_);
+    advance();
+    const QDateTime t = epoch().addMSecs(deviceMs_);
+    return QDateTime(t.date(), t.time());
+}
+
+void SimDevice::setClock(const QDateTime& t) {
+    Lock g(m_);
+    advance();
+    deviceMs_ = epoch().msecsTo(QDateTime(t.date(), t.time(), Qt::UTC));
+    resetTimers();
+}
+
+std::vector<uint8_t> SimDevice::flash() {
+    Lock g(m_);
+    return flash_;
+}
+int SimDevice::blocksWritten() {
+    Lock g(m_);
+    return blocks_;
+}
+int SimDevice::resets() {
+    Lock g(m_);
+    return resets_;
+}
+int SimDevice::saves() {
+    Lock g(m_);
+    return saves_;
+}
+uint32_t SimDevice::imageSum() {
+    Lock g(m_);
+    uint32_t sum = 0;
+    for (int64_t a = lowWritten_; a >= 0 && a <= highWritten_; ++a)
+        sum += flash_[size_t(a)];
+    return sum;
+}
+
+// The settings a real device keeps in EEPROM, as one "Key=HEX" line per record.
+bool SimDevice::saveState(QString* error) const {
+    QSaveFile f(opt_.statePath);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    QTextStream out(&f);
+    out << "# simulated controller settings\n";
+    out << "Info=" << hexLine(&r_.info, sizeof r_.info) << '\n';
+    out << "Config=" << hexLine(&r_.config, sizeof r_.config) << '\n';
+    out << "Expert=" << hexLine(&r_.expert, sizeof r_.expert) << '\n';
+    out << "ExpertWeather=" << hexLine(&r_.weather, sizeof r_.weather) << '\n';
+    for (const auto& row : r_.schedule)
+        out << "Row=" << hexLine(&row, sizeof row) << '\n';
+    out.flush();
+    if (!f.commit()) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Lines that do not parse are skipped; a file without rows keeps the default schedule.
+bool SimDevice::loadState() {
+    if (opt_.statePath.isEmpty()) return false;
+    QFile f(opt_.statePath);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    std::vector<TScheduleRow> rows;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine(4096).trimmed();
+        const int eq = line.indexOf('=');
+        if (eq <= 0) continue;
+        const QByteArray key = line.left(eq), value = line.mid(eq + 1);
+        if (key == "Info") {
+            TInfo in;
+            if (fromHexLine(value, &in, sizeof in)) r_.info = in;
+        } else if (key == "Config") {
+            fromHexLine(value, &r_.config, sizeof r_.config);
+        } else if (key == "Expert") {
+            fromHexLine(value, &r_.expert, sizeof r_.expert);
+        } else if (key == "ExpertWeather") {
+            fromHexLine(value, &r_.weather, sizeof r_.weather);
+        } else if (key == "Row" && rows.size() < 255) {
+            TScheduleRow row;
+            if (fromHexLine(value, &row, sizeof row)) rows.push_back(row);
+        }
+    }
+    if (!rows.empty()) r_.schedule = std::move(rows);
+    r_.info.RowCount = uint8_t(r_.schedule.size());
+    return true;
+}
+
+} // namespace quenda::sim
