@@ -119,7 +119,7 @@ void MoonEventsUT(TRiseSet& r, double latRad, double lonRad, double deltaTSecond
     RiseSetBetween(moon1, moon2, r, 0, 0.5, latRad, lonRad, jd0);
 }
 
-// The moon's four events first, then the sun's twilight times.
+// The four events every body has first, then the sun's twilight times.
 constexpr double TRiseSet::*EventFields[10] = {
     &TRiseSet::Transit,   &TRiseSet::LowerTransit, &TRiseSet::Rise,         &TRiseSet::Set,
     &TRiseSet::CivilDawn, &TRiseSet::CivilDusk,    &TRiseSet::NauticalDawn, &TRiseSet::NauticalDusk,
@@ -375,8 +375,8 @@ void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, d
                 // minutes is found on neither day; it lies half-way between the two.
                 v = (before + after) / 2;
             else
-                // Otherwise the adjacent day's event: inside the local day, or, when the
-                // event skips this local day, the nearest one after midnight.
+                // Otherwise the adjacent day's event: inside the local day or, on the
+                // rare day the event skips, the one just across local midnight.
                 v = w;
         }
     }
