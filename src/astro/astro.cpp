@@ -143,8 +143,9 @@ double ModPos(double m, double x) {
 }
 
 double JulianDay(int day, int month, int year) {
-    int y = year - 1900;
-    int m = month;
+    // In double so that no int argument can overflow.
+    double y = double(year) - 1900;
+    double m = month;
     if (month <= 2) {
         y -= 1;
         m += 12;
