@@ -3,7 +3,9 @@
 #include "app/enable_table.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
+#include "pages/channel_page.h"
 #include "pages/page.h"
+#include "schedule/schedule_page.h"
 #include "schedule/status_display.h"
 
 #include <QAbstractButton>
@@ -191,6 +193,9 @@ void TfrmQuenda::buildPages() {
 Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
     // Real pages are created here as they arrive, e.g.
     //   if (name == "tsSchedule") return new SchedulePage(*this, pc_);
+    if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
+    if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
+    if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
     auto* page = new PlaceholderPage(name, caption, *this, pc_);
     page->build();
     return page;

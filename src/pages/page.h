@@ -30,6 +30,8 @@ public:
     virtual void controlsEnabled(bool connected) { (void)connected; }
     // The language tables have relabelled the window.
     virtual void languageApplied() {}
+    // The channel colour names were spread over the window (ShowChannelNames).
+    virtual void channelNamesChanged() {}
 
 protected:
     WindowServices& win_;

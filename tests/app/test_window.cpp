@@ -41,7 +41,7 @@ std::unique_ptr<TfrmQuenda> makeWindow(QStringList args, Started* started = null
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "lblName0 btnOff0 btnOn0 btnUpload btnDownload memDescription lblVisualize cbxTimeLock edtLat edtLon "
+               "btnUpload btnDownload lblVisualize cbxTimeLock edtLat edtLon "
                "edtTime btnNow btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
                "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
                "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
@@ -53,7 +53,7 @@ QStringList pendingControls() {
                "edtTimeZoneStandardMonth btnApplyTZI gbxTemperatureUnit rbtCelsius rbtFahrenheit gbxTimeFormat rbt12h "
                "rbt24h gbxLCDFormat rbt16x2 rbt20x4 gbxLightningMask edtRandomInit lblBalance lblJMPWarning2 "
                "lblJMPWarning1 rbtJMPIRLearn rbtJMPCloud rbtJMPCooler rbtJMPHeater rbtJMPStorm rbtJMPLightning "
-               "rbtJMPTimer rbtJMPServo rbtJMPPWM edtTempCoolLow edtTempHeatLow mnuCopyCol mnuPasteCol mnuSwapCol "
+               "rbtJMPTimer rbtJMPServo rbtJMPPWM edtTempCoolLow edtTempHeatLow "
                "edtBalanceSum gbxCloudTemp edtBalanceSumRamp edtChartScale")
         .split(' ');
 }
