@@ -192,8 +192,8 @@ Records SimDevice::defaults(const DeviceOptions& o) {
             r.health.Counter[i][b] = uint8_t(counters[i] >> (8 * b));
     r.health.PowerCycles = 17;
 
-    for (auto& s : r.chart.Sample)
-        s = kNoMeasurement;
+    for (size_t k = 0; k < std::size(r.chart.Sample); ++k)
+        r.chart.Sample[k] = kNoMeasurement;
     return r;
 }
 
@@ -277,8 +277,8 @@ int SimDevice::currentScheduleRow(int minuteOfDay) const {
 void SimDevice::computeLevels(double minuteOfDay) {
     const int cur = currentScheduleRow(int(minuteOfDay));
     if (cur < 0) {
-        for (auto& ch : r_.info.Channel)
-            ch = 0;
+        for (size_t k = 0; k < std::size(r_.info.Channel); ++k)
+            r_.info.Channel[k] = 0;
         return;
     }
     const auto& a = r_.schedule[size_t(cur)];
@@ -386,8 +386,8 @@ void SimDevice::refreshInfo() {
         for (int c = 0; c < kChannels; ++c)
             in.Channel[c] = int16_t(std::lround(2048 + 2047 * std::sin(s / 4 + c * kPi / 6)));
     } else if (r_.config.Mode == 4) { // Flash: all on and off, one second each
-        for (auto& ch : in.Channel)
-            ch = int16_t(t.time().second() % 2 ? kLevelMax : 0);
+        for (size_t k = 0; k < std::size(in.Channel); ++k)
+            in.Channel[k] = int16_t(t.time().second() % 2 ? kLevelMax : 0);
     }
 
     in.TempWater = measurement(0, deviceMs_);

@@ -50,8 +50,8 @@ TInfo maskedInfo() {
     TInfo in{};
     in.Minute = -1;
     in.CurrentRow = -1;
-    for (auto& c : in.Channel)
-        c = -1;
+    for (size_t k = 0; k < std::size(in.Channel); ++k)
+        in.Channel[k] = -1;
     return in;
 }
 QByteArray setInfoLine(const TInfo& in) {
@@ -278,8 +278,8 @@ private slots:
             r.expert.ChartInterval = 1;
             r.expert.ChartMode = 2; // voltage
             r.config.TimeLapse = 10;
-            for (auto& s : r.chart.Sample)
-                s = kNoMeasurement;
+            for (size_t k = 0; k < std::size(r.chart.Sample); ++k)
+                r.chart.Sample[k] = kNoMeasurement;
         });
         const uint32_t healthBefore =
             healthCounter(d.records().health, 7) + healthCounter(d.records().health, 8);

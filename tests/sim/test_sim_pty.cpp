@@ -151,8 +151,8 @@ private slots:
         TInfo info{};
         info.Minute = -1;
         info.CurrentRow = -1;
-        for (auto& c : info.Channel)
-            c = -1;
+        for (size_t k = 0; k < std::size(info.Channel); ++k)
+            info.Channel[k] = -1;
         info.Channel[0] = 2048;
         const int before = rig.sim.device().records().info.Channel[1];
         QVERIFY(rig.send(0x01, info));
