@@ -130,7 +130,9 @@ public:
         QMetaObject::invokeMethod(receiver_, "drainCalls", Qt::QueuedConnection);
         done_.wait(lock, [&] { return call->state == Call::Ran || call->state == Call::Released; });
         const bool ran = call->state == Call::Ran;
-        const std::exception_ptr error = call->error;
+        // Moved, not copied: the error must end its life on this thread, whose last use
+        // of it the window's thread cannot see.
+        std::exception_ptr error = std::move(call->error);
         lock.unlock();
         if (error) std::rethrow_exception(error);
         return ran;
@@ -158,7 +160,7 @@ public:
             }
             {
                 std::lock_guard lock(mutex_);
-                call->error = error;
+                call->error = std::move(error);
                 call->state = Call::Ran;
             }
             done_.notify_all();

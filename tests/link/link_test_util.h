@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace quenda::testing {
 
@@ -24,14 +25,15 @@ namespace quenda::testing {
 struct WindowEvent {
     QString kind; // log, status, enable, disable, ShowDeviceInfo, ..., firmware
     QString text;
-    uint32_t requests = 0; // Requests when the event happened
-    qint64 ms = 0;         // since the window was made
-    bool onMainThread = false;
+    uint32_t requests = 0;     // Requests when the event happened
+    qint64 ms = 0;             // since the window was made
+    bool onMainThread = false; // ran on the thread that made the window
 };
 
 class RecordingWindow : public LinkWindow {
 public:
-    explicit RecordingWindow(std::shared_ptr<DeviceState> state) : state_(std::move(state)) {
+    explicit RecordingWindow(std::shared_ptr<DeviceState> state)
+        : state_(std::move(state)), owner_(QThread::currentThread()) {
         clock_.start();
     }
 
@@ -86,36 +88,72 @@ public:
 
 private:
     void add(const QString& kind, const QString& text = QString()) {
-        WindowEvent e{kind, text, state_->requests(), clock_.elapsed(),
-                      QThread::currentThread() == mainThread()};
+        WindowEvent e{kind, text, state_->requests(), clock_.elapsed(), QThread::currentThread() == owner_};
         events << e;
         if (onEvent) onEvent(e);
     }
-    static QThread* mainThread() {
-        static QThread* t = QThread::currentThread(); // first use is on the test's thread
-        return t;
-    }
-
     std::shared_ptr<DeviceState> state_;
+    QThread* owner_; // the thread that made the window: its "window's thread"
     QElapsedTimer clock_;
 };
 
 // ---------------------------------------------------------------------------
-// The link owns its port; this hands it a forwarding object so the test keeps the real one.
-class SharedPort : public IPort {
+// What went over a port, kept in plain containers: a test reads it while the link
+// writes, and Qt's shared lists would be detached across threads.
+class PortTap {
 public:
-    explicit SharedPort(std::shared_ptr<IPort> p) : p_(std::move(p)) {}
-    bool open(const QString& n) override { return p_->open(n); }
+    void wrote(const QByteArray& line) {
+        std::lock_guard g(m_);
+        lines_.push_back(line);
+    }
+    void opened(const QString& name) {
+        std::lock_guard g(m_);
+        opened_.push_back(name);
+    }
+    QList<QByteArray> lines() const {
+        std::lock_guard g(m_);
+        return QList<QByteArray>(lines_.begin(), lines_.end());
+    }
+    int count() const {
+        std::lock_guard g(m_);
+        return int(lines_.size());
+    }
+    QStringList openedNames() const {
+        std::lock_guard g(m_);
+        return QStringList(opened_.begin(), opened_.end());
+    }
+
+private:
+    mutable std::mutex m_;
+    std::vector<QByteArray> lines_;
+    std::vector<QString> opened_;
+};
+
+// The link owns its port; this hands it a forwarding object so the test keeps the real
+// one, and taps what is written and opened.
+class TappedPort : public IPort {
+public:
+    TappedPort(std::shared_ptr<IPort> p, std::shared_ptr<PortTap> tap)
+        : p_(std::move(p)), tap_(std::move(tap)) {}
+    bool open(const QString& n) override {
+        tap_->opened(n);
+        return p_->open(n);
+    }
     bool isOpen() const override { return p_->isOpen(); }
     QString name() const override { return p_->name(); }
     void close() override { p_->close(); }
     bool purge() override { return p_->purge(); }
-    bool write(const QByteArray& d) override { return p_->write(d); }
+    bool write(const QByteArray& d) override {
+        const bool ok = p_->write(d);
+        if (ok) tap_->wrote(d);
+        return ok;
+    }
     QByteArray read(int n) override { return p_->read(n); }
     QString errorString() const override { return p_->errorString(); }
 
 private:
     std::shared_ptr<IPort> p_;
+    std::shared_ptr<PortTap> tap_;
 };
 
 // ---------------------------------------------------------------------------

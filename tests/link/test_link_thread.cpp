@@ -22,6 +22,7 @@ struct Rig {
     RecordingWindow window{state};
     std::shared_ptr<HeadlessLinkHost> host = std::make_shared<HeadlessLinkHost>(window);
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>();
+    std::shared_ptr<PortTap> tap = std::make_shared<PortTap>();
     ScriptedDevice device;
     std::shared_ptr<TthdCom> link;
     LinkTiming timing{kStep, 1, 5};
@@ -36,9 +37,11 @@ struct Rig {
     }
     void start(const QString& portText = QStringLiteral("COM5"), bool debug = false) {
         TthdCom::Options o;
-        o.makePort = [p = port] { return std::make_unique<SharedPort>(p); };
+        o.makePort = [p = port, t = tap] { return std::make_unique<TappedPort>(p, t); };
         o.timing = timing;
-        link = TthdCom::Create(state, host, portText, debug, o);
+        // Assigned before the thread starts: device callbacks reach the link through it.
+        link = std::make_shared<TthdCom>(state, host, portText, debug, o);
+        link->Start();
     }
     bool until(const std::function<bool(RecordingWindow&)>& pred, int ms = 5000) {
         return host->WaitUntil([&](LinkWindow&) { return pred(window); }, ms);
@@ -118,8 +121,8 @@ private slots:
         rig.start(QStringLiteral("COM5 Bluetooth link"));
         QVERIFY2(rig.untilEvent(QStringLiteral("ShowWeatherSettings")), qPrintable(rig.dump()));
 
-        QCOMPARE(rig.port->openedNames(), QStringList{QStringLiteral("COM5")});
-        QStringList codes = commandCodes(rig.port->writes());
+        QCOMPARE(rig.tap->openedNames(), QStringList{QStringLiteral("COM5")});
+        QStringList codes = commandCodes(rig.tap->lines());
         const QStringList expected = {"80", "82", "81", "85", "83", "83", "83", "83", "83", "87", "86"};
         QCOMPARE(codes.mid(0, expected.size()), expected);
 
@@ -183,7 +186,7 @@ private slots:
         const bool markRows = tag.startsWith(QLatin1String("schedule"));
         rig.window.onEvent = [&](const WindowEvent& e) {
             if (e.kind != QLatin1String("ShowWeatherSettings") || from >= 0) return;
-            from = int(rig.port->writes().size());
+            from = int(rig.tap->lines().size());
             // Schedule edits mark rows and raise rqSetSchedule together.
             if (markRows) {
                 rig.state->markRowsForUpload(3, 3);
@@ -193,8 +196,8 @@ private slots:
         };
         rig.start();
         QVERIFY(
-            waitFor([&] { return from >= 0 && rig.port->writes().size() >= from + expected.size(); }, 5000));
-        const QList<QByteArray> lines = rig.port->writes();
+            waitFor([&] { return from >= 0 && rig.tap->lines().size() >= from + expected.size(); }, 5000));
+        const QList<QByteArray> lines = rig.tap->lines();
         QCOMPARE(commandCodes(lines, from).mid(0, expected.size()), expected);
 
         if (tag.startsWith(QLatin1String("info reads"))) {
@@ -228,7 +231,7 @@ private slots:
         std::atomic<int> from{-1};
         rig.window.onEvent = [&](const WindowEvent& e) {
             if (e.kind == QLatin1String("ShowWeatherSettings") && from < 0) {
-                from = int(rig.port->writes().size());
+                from = int(rig.tap->lines().size());
                 rig.state->markRowsForUpload(7, 7);
                 rig.state->markRowsForUpload(3, 3);
             }
@@ -236,7 +239,7 @@ private slots:
         rig.start();
         QVERIFY(waitFor([&] { return from >= 0; }, 5000));
         QVERIFY(waitFor([&] { return !rig.state->isRaised(rqSetSchedule); }, 5000));
-        const QList<QByteArray> lines = rig.port->writes();
+        const QList<QByteArray> lines = rig.tap->lines();
         QStringList uploads;
         for (int i = from; i < lines.size(); ++i)
             if (lines[i].startsWith("03")) uploads << QString::fromLatin1(lines[i].left(4));
@@ -283,7 +286,7 @@ private slots:
         QVERIFY(rig.untilEvent(QStringLiteral("status"),
                                QStringLiteral("Connected to Drevanilux 2.x.5 on COM7")));
         QCOMPARE(rig.link->WantedPortName(), QStringLiteral("COM7"));
-        QCOMPARE(rig.port->openedNames(), (QStringList{"COM5", "COM7"}));
+        QCOMPARE(rig.tap->openedNames(), (QStringList{"COM5", "COM7"}));
         QCOMPARE(rig.port->closes(), 1);
         const bool switched = rig.onWindow([&](RecordingWindow& w) {
             const int off = w.indexOf(QStringLiteral("disable"), QString(), before);
@@ -327,7 +330,7 @@ private slots:
         });
         QVERIFY2(reported, qPrintable(rig.dump()));
         // One read per identification: the zero-character reply closed the port.
-        const int writes = int(rig.port->writes().size());
+        const int writes = int(rig.tap->lines().size());
         QCOMPARE(rig.port->timeouts(), writes);
         QCOMPARE(rig.port->nowMs(), qint64(writes) * 5000);
     }
@@ -350,7 +353,7 @@ private slots:
         };
         rig.start();
         QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
-        const int from = int(rig.port->writes().size());
+        const int from = int(rig.tap->lines().size());
         rig.device.fault = ScriptedDevice::Fault(fault);
         QVERIFY(rig.untilEvent(QStringLiteral("status"),
                                QStringLiteral("Connection error or wrong serial port")));
@@ -362,7 +365,7 @@ private slots:
         });
         QVERIFY2(lost, qPrintable(rig.dump()));
         // Five GetDevice tries on a port that stays open.
-        const QStringList codes = commandCodes(rig.port->writes(), from);
+        const QStringList codes = commandCodes(rig.tap->lines(), from);
         const int firstTry = int(codes.indexOf(QStringLiteral("80")));
         QVERIFY(firstTry >= 1);
         QCOMPARE(codes.mid(firstTry, 5), QStringList(5, QStringLiteral("80")));
@@ -407,11 +410,9 @@ private slots:
             QStringLiteral(
                 "Drevanilux 2.x.4 on COM5 detected (different firmware version). Please use the correct "
                 "software version or update the firmware (see menu \"File\")!")));
-        QVERIFY(
-            waitFor([&] { return rig.port->writes().size() >= 4; }, 5000)); // re-identified every 25 passes
+        QVERIFY(waitFor([&] { return rig.tap->lines().size() >= 4; }, 5000)); // re-identified every 25 passes
         QVERIFY(rig.finish());
-        QCOMPARE(commandCodes(rig.port->writes()),
-                 QStringList(rig.port->writes().size(), QStringLiteral("80")));
+        QCOMPARE(commandCodes(rig.tap->lines()), QStringList(rig.tap->lines().size(), QStringLiteral("80")));
         QCOMPARE(rig.port->closes(), 1); // only the end sequence closed it
         const bool quiet = rig.onWindow([](RecordingWindow& w) {
             return w.count(QStringLiteral("enable")) == 0 && w.count(QStringLiteral("status")) == 4;
@@ -431,7 +432,7 @@ private slots:
         QVERIFY(rig.untilEvent(QStringLiteral("firmware")));
         QVERIFY(waitFor([&] { return !rig.state->isRaised(rqFirmwareUpdate); }, 2000));
         QVERIFY(rig.finish());
-        const QStringList codes = commandCodes(rig.port->writes());
+        const QStringList codes = commandCodes(rig.tap->lines());
         QCOMPARE(codes.mid(0, 3), (QStringList{"80", "81", "80"}));
         QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
     }
@@ -481,7 +482,7 @@ private slots:
                        QStringList{"Error while connecting to COM5", "Disconnected from COM5"};
         });
         QVERIFY2(gaveUp, qPrintable(rig.dump()));
-        QVERIFY(rig.port->writes().isEmpty());
+        QVERIFY(rig.tap->lines().isEmpty());
     }
 
     // Terminate while the open is retried: the wait is left at once.
@@ -514,7 +515,7 @@ private slots:
         const int calls = rig.host->Calls();
         QTest::qWait(30);
         QCOMPARE(rig.host->Calls(), calls);
-        const QStringList codes = commandCodes(rig.port->writes());
+        const QStringList codes = commandCodes(rig.tap->lines());
         QCOMPARE(codes.count(QStringLiteral("83")), 1);
     }
 
@@ -557,13 +558,13 @@ private slots:
         };
         rig.start();
         QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
-        const int from = int(rig.port->writes().size());
+        const int from = int(rig.tap->lines().size());
         failWrites = 1;
         failReads = 1;
         rig.state->raise(rqSetConfig | rqGetHealth);
         QVERIFY(rig.untilEvent(QStringLiteral("DrawHealth")));
         QVERIFY(rig.finish());
-        QStringList codes = commandCodes(rig.port->writes(), from);
+        QStringList codes = commandCodes(rig.tap->lines(), from);
         codes.removeAll(QStringLiteral("81"));
         codes.removeAll(QStringLiteral("82"));
         // The unacknowledged SetConfig is dropped; the short health reply is read again.
