@@ -142,7 +142,8 @@ void DeviceState::applySetInfoMask(TransferBuffer& b, uint32_t servedBit) {
     TInfo info;
     std::memcpy(&info, b.Payload, sizeof info);
     if (servedBit != rqSetTime) info.Minute = -1;
-    if (servedBit != rqSetChannels) std::fill(std::begin(info.Channel), std::end(info.Channel), int16_t(-1));
+    // Bytes, not elements: the packed array's elements are not aligned for int16_t.
+    if (servedBit != rqSetChannels) std::memset(info.Channel, 0xFF, sizeof info.Channel);
     if (servedBit != rqSetRow) info.CurrentRow = -1;
     std::memcpy(b.Payload, &info, sizeof info);
 }

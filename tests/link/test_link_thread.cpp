@@ -204,13 +204,13 @@ private slots:
             // Each SetInfo carries only the group its request means.
             const TInfo time = infoOf(lines[from]), channels = infoOf(lines[from + 1]),
                         row = infoOf(lines[from + 2]);
-            QCOMPARE(time.Channel[0], int16_t(-1));
+            QCOMPARE(int(time.Channel[0]), -1);
             QCOMPARE(time.CurrentRow, int8_t(-1));
             QVERIFY(time.Minute != -1);
             QCOMPARE(channels.Minute, int8_t(-1));
             QCOMPARE(channels.CurrentRow, int8_t(-1));
             QCOMPARE(row.Minute, int8_t(-1));
-            QCOMPARE(row.Channel[11], int16_t(-1));
+            QCOMPARE(int(row.Channel[11]), -1);
         } else if (tag.startsWith(QLatin1String("chart"))) {
             QCOMPARE(lines[from + 2], QByteArray("7F01\n"));
             QCOMPARE(lines[from + 3], QByteArray("7F02\n"));
