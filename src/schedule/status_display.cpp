@@ -155,6 +155,7 @@ void ShowWeatherRatios(QLabel* cloud, QLabel* storm, const TInfo& info, const TC
 
 WeatherRatiosBox::WeatherRatiosBox(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("gbxWeatherRatios"));
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     auto* l = new QVBoxLayout(this);
     cloud_ = new QLabel(this);
     cloud_->setObjectName(QStringLiteral("lblCloudRatio"));
@@ -166,6 +167,7 @@ WeatherRatiosBox::WeatherRatiosBox(QWidget* parent) : QWidget(parent) {
 
 BoardStatusBox::BoardStatusBox(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("gbxBoardStatus"));
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     auto* l = new QVBoxLayout(this);
     board_ = new QLabel(this);
     board_->setObjectName(QStringLiteral("lblBoard"));
@@ -190,21 +192,11 @@ template <class T> T* StatusDisplay::control(const QString& name) const {
 
 void StatusDisplay::showDeviceInfo() {
     if (!win_.isVisible()) return;
-    showChannelLevels();
     showGeoClock();
     enableSensorControls();
     showDeviceClock();
     showStatus();
     // The visualisation, geo and schedule pages redraw in their own hooks, which the window calls next.
-}
-
-void StatusDisplay::showChannelLevels() {
-    const TInfo& info = win_.state().Info;
-    for (int i = 0; i < kChannels; ++i) {
-        setValueUnlessFocused(control<QAbstractSlider>(QStringLiteral("trb%1").arg(i)), info.Channel[i]);
-        setTextUnlessFocused(control<QLineEdit>(QStringLiteral("edt%1").arg(i)),
-                             levelPercentText(info.Channel[i]));
-    }
 }
 
 void StatusDisplay::showGeoClock() {
@@ -278,7 +270,7 @@ void StatusDisplay::showGeoPlace() {
 
 void StatusDisplay::enableModeControls() {
     // Also bound to the link: a mode change while disconnected enables nothing.
-    enableByRules({EnableWhen::ConnectedManual, EnableWhen::WeatherTrigger});
+    enableByRules({EnableWhen::WeatherTrigger});
 }
 
 void StatusDisplay::showModeText() {

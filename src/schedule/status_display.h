@@ -1,7 +1,7 @@
 // What the window shows of the device outside the editing pages: the status-bar
 // panels, the caption, the board-status line, the weather ratio lines and the health
-// picture, plus the refresh of the channel, clock and sensor-dependent controls
-// after each device-information record. Everything runs on the window's thread and
+// picture, plus the refresh of the geo clock and place and the enabling of the
+// sensor- and mode-dependent controls. Everything runs on the window's thread and
 // reads DeviceState without the lock (records change only on this thread).
 //
 // Controls of the pages are found by object name; a control that a page does not
@@ -75,7 +75,9 @@ private:
 };
 
 // ---- The display, one per window ----
-
+//
+// The channel pages refresh their own rows and their mode-bound controls; this covers
+// the rest of the window.
 class StatusDisplay {
 public:
     // Puts the ratio labels and the board box onto the Weather and Configuration pages
@@ -84,8 +86,7 @@ public:
 
     // After each device-information record; only while the window is shown.
     void showDeviceInfo();
-    void showChannelLevels(); // trb0..trb11, edt0..edt11
-    void showGeoClock();      // edtTime, trbTime, dtp
+    void showGeoClock(); // edtTime, trbTime, dtp
     void enableSensorControls();
     bool showDeviceClock(); // panel 1; false (and cleared) for an impossible date
     void showStatus();      // status text into caption and lblBoard
