@@ -515,7 +515,8 @@ private slots:
         w->DrawHealth();
         QVERIFY(w->grab().save(file));
         w->ShowPage(w->page(QStringLiteral("tsWeather")));
-        QVERIFY(w->grab().save(QString(file).replace(QStringLiteral(".png"), QStringLiteral("-weather.png"))));
+        QVERIFY(
+            w->grab().save(QString(file).replace(QStringLiteral(".png"), QStringLiteral("-weather.png"))));
     }
 };
 
