@@ -1,5 +1,7 @@
 // IPort on QSerialPort, for the link thread (a thread without an event loop): every
 // call blocks on waitForReadyRead/waitForBytesWritten against one total deadline.
+// Open, use, close and destroy it on one thread: the QSerialPort inside is created by
+// open() on the calling thread.
 #pragma once
 
 #include "link/serial_port.h"

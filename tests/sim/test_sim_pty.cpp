@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <cstring>
 #include <memory>
@@ -81,6 +83,35 @@ private slots:
         QtSerialPort missing(kTimeout);
         QVERIFY(!missing.open("/dev/quenda-no-such-port"));
         QVERIFY(!missing.errorString().isEmpty());
+    }
+
+    // The link owns its port on a QThread that runs no event loop: open, use, close
+    // and destroy all happen there, without notifier warnings.
+    void portOnAThreadWithoutEventLoop() {
+        Rig rig;
+        QString error;
+        QVERIFY(rig.sim.start(&error));
+        QTest::failOnWarning(QRegularExpression(".*"));
+        class Worker : public QThread {
+        public:
+            QString path;
+            int ok = 0;
+            void run() override {
+                QtSerialPort port(kTimeout);
+                Protocol proto(port, {});
+                if (!port.open(path)) return;
+                for (int i = 0; i < 20; ++i)
+                    ok += proto.Query(0x81, 52);
+                TransferBuffer b;
+                b.Payload[0] = 2;
+                ok += proto.Send(b, 0x7F, 1);
+                port.close();
+            }
+        } worker;
+        worker.path = rig.sim.portPath();
+        worker.start();
+        QVERIFY(worker.wait(10000));
+        QCOMPARE(worker.ok, 21);
     }
 
     void everyReadCommandRoundTrips_data() {
