@@ -184,8 +184,7 @@ void ScheduleGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     int col = -1, row = -1;
     mouseToCell(e->position().toPoint(), &col, &row);
     if (row > 0 && col >= 0 && !selectable(row - 1, col)) {
-        // The second click of a double click is a click of its own (a switch flips back).
-        if (col != 0) emit mouseDown(e->button(), col, row, e->globalPosition().toPoint());
+        // The second press of a double click has already arrived as a press of its own.
         e->accept();
         return;
     }

@@ -1,0 +1,97 @@
+// A shown, active, connected main window for driving pages as a user would.
+#pragma once
+
+#include "app/main_window.h"
+#include "pages/page.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+
+namespace quenda::testing {
+
+inline std::unique_ptr<TfrmQuenda> makeShownWindow(QStringList args = {}) {
+    WindowOptions o;
+    o.args = std::move(args);
+    o.useTaskbar = false;
+    o.startLink = [](const QString&, bool) {};
+    auto w = std::make_unique<TfrmQuenda>(std::move(o));
+    w->show();
+    w->activateWindow();
+    QApplication::setActiveWindow(w.get());
+    if (!QTest::qWaitForWindowActive(w.get())) qWarning("window did not become active");
+    return w;
+}
+
+// Connected in the given mode, on the given page, with no request pending.
+inline void connectInMode(TfrmQuenda& w, int mode, const char* page) {
+    w.state().Config.Mode = static_cast<uint8_t>(mode);
+    w.EnableControls(true);
+    w.ShowModeAndSettings();
+    w.ShowPage(w.page(QString::fromLatin1(page)));
+    w.state().assignRequests(0);
+}
+
+// Types text into an edit the way a user does: focus, select all, keys.
+inline void typeInto(QLineEdit* e, const QString& text) {
+    e->setFocus(Qt::MouseFocusReason);
+    e->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(e, Qt::Key_Delete);
+    else
+        QTest::keyClicks(e, text);
+}
+
+inline QRect sliderHandle(QSlider* s) {
+    QStyleOptionSlider opt;
+    opt.initFrom(s);
+    opt.orientation = s->orientation();
+    opt.maximum = s->maximum();
+    opt.minimum = s->minimum();
+    opt.sliderPosition = s->sliderPosition();
+    opt.sliderValue = s->value();
+    opt.tickPosition = s->tickPosition();
+    opt.tickInterval = s->tickInterval();
+    opt.pageStep = s->pageStep();
+    opt.singleStep = s->singleStep();
+    return s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
+}
+
+// Presses the handle of a slider and moves the mouse until the slider shows `value`
+// (searching the pixel that maps to it); the button stays down. False if no pixel does.
+inline bool pressAndDragTo(QSlider* s, int value) {
+    const QPoint start = sliderHandle(s).center();
+    QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, start);
+    if (!s->isSliderDown()) return false;
+    for (int x = 0; x < s->width(); ++x) {
+        QTest::mouseMove(s, QPoint(x, start.y()));
+        if (s->sliderPosition() == value) return true;
+        if (s->sliderPosition() > value) break;
+    }
+    return false;
+}
+
+inline void release(QSlider* s) {
+    QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, sliderHandle(s).center());
+}
+
+// A slider of a few hundred pixels steps by several values per pixel; widen the window
+// pixel by pixel until one pixel maps exactly onto `value`. The button stays down.
+inline bool dragToExactly(QWidget* window, QSlider* s, int value) {
+    const QSize base = window->size();
+    for (int extra = 0; extra < 24; ++extra) {
+        window->resize(base.width() + extra, base.height());
+        QApplication::processEvents();
+        if (pressAndDragTo(s, value)) return true;
+        release(s);
+    }
+    return false;
+}
+
+} // namespace quenda::testing
