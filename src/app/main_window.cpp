@@ -40,7 +40,8 @@ constexpr PageName kPages[] = {
     {"tsBalance", "White balance"}, {"tsJMP", "JMP pin"}, {"tsRC433", "433 MHz"}, {"tsMessages", "Messages"},
 };
 
-constexpr int kStatusPanelWidths[3] = {520, 200, 160};
+// Design widths; panel 0 takes what the other two leave (it stretches with the bar).
+constexpr int kStatusPanelWidths[3] = {462, 160, 100};
 
 bool folderWritable(const QString& dir) {
     QFileInfo fi(dir);
@@ -90,7 +91,11 @@ void TfrmQuenda::FormCreate() {
     double scale = 1.0;
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
         scale = s->logicalDotsPerInch() / 96.0;
-    for (int i = 0; i < 3; ++i) sbPanels_[i]->setMinimumWidth(int(std::lround(kStatusPanelWidths[i] * scale)));
+    sbPanels_[0]->setMinimumWidth(int(std::lround(kStatusPanelWidths[0] * scale / 2)));
+    for (int i = 1; i < 3; ++i) {
+        sbPanels_[i]->setFixedWidth(int(std::lround(kStatusPanelWidths[i] * scale)));
+        sbPanels_[i]->setAlignment(Qt::AlignCenter);
+    }
     resize(int(std::lround(kClientWidth * scale)), int(std::lround(kClientHeight * scale)) + menuBar()->sizeHint().height() +
                                                      statusBar()->sizeHint().height());
 
@@ -536,9 +541,11 @@ void TfrmQuenda::mnuSaveEEPROMClick() { raiseRequest(rqSaveEEPROM); }
 void TfrmQuenda::mnuIRLearnClick() {
     const QString text = MsgFmt(QStringLiteral("IRLearnDlgText"), {QStringLiteral("Drevanilux2")});
     if (!dialogs_->askYesNo(this, Msg(QStringLiteral("IRLearnDlgCaption")), text)) return;
-    auto& e = state_.Expert;
-    for (uint16_t* code : {&e.Up, &e.Down, &e.Left, &e.Right, &e.Previous, &e.Next, &e.Settings, &e.Step})
-        *code ^= 0x1000;
+    // Through the field table: the record is packed, its members may be unaligned.
+    for (const char* key : {"Up", "Down", "Left", "Right", "Previous", "Next", "Settings", "Step"}) {
+        const FieldDesc* f = findField(RecordKind::Expert, key);
+        writeField(&state_.Expert, *f, 0, readField(&state_.Expert, *f) ^ 0x1000);
+    }
     raiseRequest(rqSetExpert);
 }
 

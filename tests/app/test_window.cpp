@@ -63,7 +63,10 @@ QAction* action(QWidget* w, const char* name) { return w->findChild<QAction*>(QS
 
 class TestWindow : public QObject {
     Q_OBJECT
+    std::unique_ptr<TfrmQuenda> menuWindow_;
 private slots:
+    void cleanupTestCase() { menuWindow_.reset(); }
+
     void startsDisconnectedOnMessages() {
         Started started;
         auto w = makeWindow({}, &started);
@@ -254,8 +257,8 @@ private slots:
     void menusAndShortcuts() {
         QFETCH(QString, name);
         QFETCH(QString, key);
-        static auto w = makeWindow({});
-        auto* a = w->findChild<QAction*>(name);
+        if (!menuWindow_) menuWindow_ = makeWindow({});
+        auto* a = menuWindow_->findChild<QAction*>(name);
         QVERIFY2(a, qPrintable(name));
         QCOMPARE(a->shortcut(), QKeySequence(key));
     }
