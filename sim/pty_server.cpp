@@ -229,8 +229,9 @@ void PtyServer::serveLine(const QByteArray& line) {
     if (options_.lineSpeed && options_.bytesPerSecond > 0)
         start += int64_t((line.size() + 1) * 1e6 / options_.bytesPerSecond);
     if (!out.isEmpty()) {
-        const bool ok = sendPaced(out, start);
+        // Logged first, so whoever got the reply also finds it in the log.
         addLog(QStringLiteral("TX ") + escape(out));
+        const bool ok = sendPaced(out, start);
         if (!ok && !stopping()) addLog(QStringLiteral("EV reply not delivered"));
     }
     if (closing) {

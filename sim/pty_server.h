@@ -4,7 +4,8 @@
 //
 // Log lines (kept in memory, and passed to the sink when one is set):
 //   RX <line>   a line received, without its line end
-//   TX <bytes>  bytes sent (a whole reply, or what a fault left of it)
+//   TX <bytes>  bytes sent (a whole reply, or what a fault left of it), logged just
+//               before they go out; "EV reply not delivered" follows if they could not
 //   EV <text>   an event: device mode switch, reset, save, fault, close
 // Bytes outside printable ASCII appear as \r, \n, \\ or \xNN.
 #pragma once
