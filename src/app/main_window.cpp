@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/connection.h"
 #include "app/enable_table.h"
+#include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/channel_page.h"
@@ -23,6 +25,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace quenda {
@@ -85,6 +88,7 @@ void TfrmQuenda::FormCreate() {
     status_ = std::make_unique<StatusDisplay>(*this);
     log_ = std::make_unique<MessageLog>(mem_, sbPanels_[0]);
     log_->setClock([this] { return clock_->now(); });
+    linkHost_ = std::make_unique<QtLinkHost>(static_cast<LinkWindow&>(*this), this);
     buildMenus();
 
     // Scale for the screen's resolution.
@@ -113,7 +117,8 @@ void TfrmQuenda::FormCreate() {
     QDir::setCurrent(programDir_);
 
     portName_.clear();
-    // The remembered port is read by the port-list code (LoadLastPort) when it is wired in.
+    connection_ = new ConnectionControl(*this);
+    connection_->LoadLastPort();
 
     setTabVisible(QStringLiteral("tsExpert"), false);
     setTabVisible(QStringLiteral("tsBalance"), false);
@@ -144,11 +149,11 @@ void TfrmQuenda::FormCreate() {
     if (!backupNote.isEmpty()) AddLog(backupNote);
 
     setTabVisible(QStringLiteral("tsChannelsGL"), true);
-    for (auto& s : state_.Chart.Sample) s = kNoMeasurement;
+    for (auto& s : state_->Chart.Sample) s = kNoMeasurement;
     mnuShowRC433_->setVisible(false);
     mnuShowRC433_->setEnabled(false);
-    state_.Config.Lat = 501;
-    state_.Config.Lon = 85;
+    state_->Config.Lat = 501;
+    state_->Config.Lon = 85;
     GeoNow(false);
     ShowModeAndSettings();
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
@@ -226,6 +231,13 @@ void TfrmQuenda::ShowExpertSettings() {
 }
 void TfrmQuenda::ShowWeatherSettings() {
     for (auto* p : allPages()) p->showWeatherSettings();
+    // The weather record is the last of the first reads after connecting.
+    if (pc_->currentWidget() == page(QStringLiteral("tsMessages"))) {
+        const int mode = state_->Config.Mode;
+        ShowPage(page(mode == 1 ? QStringLiteral("tsSchedule") : mode == 2 ? QStringLiteral("tsGeo")
+                                                                         : QStringLiteral("tsChannels")));
+    }
+    if (connection_) connection_->SaveLastPort();
 }
 void TfrmQuenda::ShowSchedule() {
     for (auto* p : allPages()) p->showSchedule();
@@ -257,6 +269,7 @@ void TfrmQuenda::buildMenus() {
 
     mnuConnection_ = bar->addMenu(QStringLiteral("&Connection"));
     mnuConnection_->menuAction()->setObjectName(QStringLiteral("mnuConnection"));
+    mnuConnection_->setObjectName(QStringLiteral("mnuConnectionMenu"));
     addAction(mnuConnection_, "mnuDiscover", QStringLiteral("Install devices automatically"),
               QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmQuenda::mnuDiscoverClick);
     addAction(mnuConnection_, "mnuRemove", QStringLiteral("Uninstall devices automatically"),
@@ -373,7 +386,14 @@ void TfrmQuenda::closeEvent(QCloseEvent* e) {
 void TfrmQuenda::FormClose() { StopLink(); }
 
 void TfrmQuenda::FormDestroy() {
-    // The link helper replaces this with the bounded wait for its thread.
+    // From here on the link's hand-overs are refused, so it cannot wait on this
+    // window; then give it at most half a second to finish.
+    if (linkHost_) linkHost_->BeginClose();
+    if (link_) {
+        link_->Terminate();
+        for (int i = 0; i < 10 && !link_->Finished(); ++i) QThread::msleep(50);
+    }
+    link_.reset(); // the thread keeps what it still needs alive by itself
 }
 
 // ---- Services -----------------------------------------------------------------
@@ -392,9 +412,9 @@ void TfrmQuenda::ShowPage(QWidget* page) {
 }
 
 void TfrmQuenda::SetMode(int mode) {
-    if (state_.Config.Mode == mode) return;
-    state_.Config.Mode = static_cast<uint8_t>(mode);
-    if (!state_.isRaised(rqGetSchedule)) {
+    if (state_->Config.Mode == mode) return;
+    state_->Config.Mode = static_cast<uint8_t>(mode);
+    if (!state_->isRaised(rqGetSchedule)) {
         if (auto* p = page(QStringLiteral("tsSchedule"))) p->showSchedule();
     }
 }
@@ -423,10 +443,10 @@ void TfrmQuenda::EnableControls(bool connected) {
 
     EnableInputs in;
     in.connected = connected;
-    in.mode = state_.Config.Mode;
-    in.tempWater = state_.Info.TempWater;
-    in.tempSlave = state_.Info.TempSlave;
-    in.fanMode = state_.Expert.FanMode;
+    in.mode = state_->Config.Mode;
+    in.tempWater = state_->Info.TempWater;
+    in.tempSlave = state_->Info.TempSlave;
+    in.fanMode = state_->Expert.FanMode;
     if (auto* led = findChild<QAbstractButton*>(QStringLiteral("rbtFMOLED"))) in.fanByBrightness = led->isChecked();
 
     for (const auto& rule : enableTable()) {
@@ -451,21 +471,41 @@ void TfrmQuenda::EnableControls(bool connected) {
         taskbar_->setState(linkRunning() ? TaskbarProgress::State::Paused : TaskbarProgress::State::Error);
 }
 
-bool TfrmQuenda::linkRunning() const { return linkStarted_; }
-
-void TfrmQuenda::startLink() {
-    if (options_.startLink) options_.startLink(portName_, debugMessages_);
-    linkStarted_ = true;
-    emit linkStartRequested(portName_, debugMessages_);
+bool TfrmQuenda::linkRunning() const {
+    if (options_.startLink) return linkStarted_;
+    return link_ && !link_->Finished();
 }
 
-void TfrmQuenda::StopLink() { linkStarted_ = false; }
+void TfrmQuenda::startLink() {
+    emit linkStartRequested(portName_, debugMessages_);
+    if (options_.startLink) {
+        options_.startLink(portName_, debugMessages_);
+        linkStarted_ = true;
+        return;
+    }
+    if (linkRunning()) return; // a new link only after the old one has finished
+    link_.reset();
+    if (options_.makeLink)
+        link_ = options_.makeLink(state_, linkHost_->Host(), portName_, debugMessages_);
+    else
+        link_ = TthdCom::Create(state_, linkHost_->Host(), portName_, debugMessages_);
+    if (taskbar_) taskbar_->setState(TaskbarProgress::State::Paused);
+}
+
+void TfrmQuenda::StopLink() {
+    if (connection_) connection_->WriteBackup();
+    linkStarted_ = false;
+    if (link_) {
+        link_->Terminate();
+        link_->Resume();
+    }
+}
 
 void TfrmQuenda::GeoNow(bool raiseSetTime) {
     const QDateTime now = clock_->now();
-    state_.setClock({now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(),
+    state_->setClock({now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(),
                      now.time().second(), now.time().msec()});
-    if (raiseSetTime) state_.raise(rqSetTime);
+    if (raiseSetTime) state_->raise(rqSetTime);
 }
 
 // ---- Menus --------------------------------------------------------------------
@@ -475,8 +515,8 @@ void TfrmQuenda::mnuExitClick() { close(); }
 void TfrmQuenda::mnuOptionsClick() {
     const char* modes[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
     for (int i = 0; i < 5; ++i)
-        if (auto* a = findChild<QAction*>(QString::fromLatin1(modes[i]))) a->setChecked(state_.Config.Mode == i);
-    if (auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"))) a->setChecked(state_.Config.Flag & 1);
+        if (auto* a = findChild<QAction*>(QString::fromLatin1(modes[i]))) a->setChecked(state_->Config.Mode == i);
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"))) a->setChecked(state_->Config.Flag & 1);
     if (auto* a = findChild<QAction*>(QStringLiteral("mnuShowExpert")))
         a->setChecked(isTabVisible(QStringLiteral("tsExpert")));
     mnuShowRC433_->setChecked(isTabVisible(QStringLiteral("tsRC433")));
@@ -507,20 +547,20 @@ void TfrmQuenda::mnuModeGeoClick() {
 void TfrmQuenda::mnuModeRGBDemoClick() {
     SetMode(3);
     ShowPage(page(QStringLiteral("tsChannelsGL")));
-    state_.assignRequests(rqSetConfig); // drops every other pending request
+    state_->assignRequests(rqSetConfig); // drops every other pending request
 }
 
 void TfrmQuenda::mnuModeFlashClick() {
     SetMode(4);
     if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
-    state_.assignRequests(rqSetConfig);
+    state_->assignRequests(rqSetConfig);
 }
 
 void TfrmQuenda::mnuStepBigClick() {
     // The action toggled its own check when triggered.
     auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"));
-    const bool on = a ? a->isChecked() : !(state_.Config.Flag & 1);
-    state_.Config.Flag = static_cast<uint8_t>(on ? (state_.Config.Flag | 1) : (state_.Config.Flag & ~1));
+    const bool on = a ? a->isChecked() : !(state_->Config.Flag & 1);
+    state_->Config.Flag = static_cast<uint8_t>(on ? (state_->Config.Flag | 1) : (state_->Config.Flag & ~1));
     raiseRequest(rqSetConfig);
 }
 
@@ -544,7 +584,7 @@ void TfrmQuenda::mnuIRLearnClick() {
     // Through the field table: the record is packed, its members may be unaligned.
     for (const char* key : {"Up", "Down", "Left", "Right", "Previous", "Next", "Settings", "Step"}) {
         const FieldDesc* f = findField(RecordKind::Expert, key);
-        writeField(&state_.Expert, *f, 0, readField(&state_.Expert, *f) ^ 0x1000);
+        writeField(&state_->Expert, *f, 0, readField(&state_->Expert, *f) ^ 0x1000);
     }
     raiseRequest(rqSetExpert);
 }
@@ -577,7 +617,7 @@ void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages")
 
 void TfrmQuenda::mnuRemoveClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
 
-void TfrmQuenda::memDblClick() {}
+void TfrmQuenda::memDblClick() { connection_->memDblClick(); }
 
 bool TfrmQuenda::eventFilter(QObject* watched, QEvent* event) {
     if (mem_ && watched == mem_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
@@ -591,7 +631,7 @@ void TfrmQuenda::pcChange(int index) {
     auto* p = qobject_cast<Page*>(pc_->widget(index));
     if (!p) return;
     if (p->objectName() == QLatin1String("tsTemp")) raiseRequest(rqGetChart);
-    if (p->objectName() == QLatin1String("tsSchedule") && state_.isRaised(rqGetSchedule)) return;
+    if (p->objectName() == QLatin1String("tsSchedule") && state_->isRaised(rqGetSchedule)) return;
     p->pageShown();
 }
 

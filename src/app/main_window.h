@@ -7,6 +7,7 @@
 #include "app/services.h"
 #include "app/window_services.h"
 #include "link/device_state.h"
+#include "link/link_host.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -22,6 +23,8 @@ class QTabWidget;
 namespace quenda {
 
 class Page;
+class TthdCom;
+class ConnectionControl;
 class StatusDisplay;
 
 // Platform pieces the window can be given (tests replace them).
@@ -32,11 +35,17 @@ struct WindowOptions {
     std::shared_ptr<Dialogs> dialogs; // defaults to the real dialogs
     std::shared_ptr<Clock> clock;     // defaults to the computer's clock
     bool useTaskbar = true;
-    // Starts a link on a port; the link issue replaces the default, which only logs.
+    // Replaces starting a real link (tests that only watch the window).
     std::function<void(const QString& port, bool debug)> startLink;
+    // Options for real links (tests shorten the waits and the port's time-outs).
+    std::function<std::shared_ptr<TthdCom>(std::shared_ptr<DeviceState>, std::shared_ptr<LinkHost>, const QString&, bool)>
+        makeLink;
+    // Serial-port entries for the Connection menu; empty: the system's ports.
+    std::function<QStringList()> enumeratePorts;
+    bool watchSystem = true; // port arrivals and suspend/resume
 };
 
-class TfrmQuenda : public QMainWindow, public WindowServices {
+class TfrmQuenda : public QMainWindow, public WindowServices, public LinkWindow {
     Q_OBJECT
 public:
     explicit TfrmQuenda(WindowOptions options = {}, QWidget* parent = nullptr);
@@ -49,7 +58,8 @@ public:
     static constexpr int kClientHeight = 655;
 
     // ---- WindowServices ----
-    DeviceState& state() override { return state_; }
+    DeviceState& state() override { return *state_; }
+    DeviceState& State() override { return *state_; }
     void AddLog(const QString& text) override;
     void ShowPage(QWidget* page) override;
     void SetMode(int mode) override;
@@ -57,20 +67,20 @@ public:
     Dialogs& dialogs() override { return *dialogs_; }
     Clock& clock() override { return *clock_; }
 
-    void SetStatus(const QString& text);
-    void EnableControls(bool connected);
+    void SetStatus(const QString& text) override;
+    void EnableControls(bool connected) override;
 
     // Record displays, forwarded to every page (and the window's own status parts).
-    virtual void ShowDeviceInfo();
-    virtual void ShowModeAndSettings();
-    virtual void ShowExpertSettings();
-    virtual void ShowWeatherSettings();
-    virtual void ShowSchedule();
-    virtual void DrawChart();
-    virtual void DrawHealth();
+    void ShowDeviceInfo() override;
+    void ShowModeAndSettings() override;
+    void ShowExpertSettings() override;
+    void ShowWeatherSettings() override;
+    void ShowSchedule() override;
+    void DrawChart() override;
+    void DrawHealth() override;
     // Every page, in tab order.
     QList<Page*> allPages() const;
-    void SetTaskbarProgress(uint64_t completed, uint64_t total);
+    void SetTaskbarProgress(uint64_t completed, uint64_t total) override;
 
     // Window state.
     const QString& portName() const { return portName_; }
@@ -113,8 +123,14 @@ public slots:
     void pcChange(int index);
     void ApplicationEventsException(const QString& message);
 
-    // Connection hand-offs; the port-list code fills them in.
-    virtual void StopLink();
+    // Writes the backup, then asks a running link to end.
+    void StopLink();
+    // Starts a link on the current port (after disposing of an ended one).
+    void startLink();
+    TthdCom* link() const { return link_.get(); }
+    QStringList& portList() { return portList_; }
+    const WindowOptions& options() const { return options_; }
+    ConnectionControl* connection() const { return connection_; }
 
 signals:
     void linkStartRequested(const QString& port, bool debug);
@@ -144,11 +160,13 @@ private:
     void buildStatusBar();
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
                        void (TfrmQuenda::*slot)());
-    void startLink();
     void setCaptionDisconnected();
 
     WindowOptions options_;
-    DeviceState state_;
+    std::shared_ptr<DeviceState> state_ = std::make_shared<DeviceState>();
+    std::unique_ptr<QtLinkHost> linkHost_;
+    std::shared_ptr<TthdCom> link_;
+    ConnectionControl* connection_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;

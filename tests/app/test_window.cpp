@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -65,6 +66,10 @@ class TestWindow : public QObject {
     Q_OBJECT
     std::unique_ptr<TfrmQuenda> menuWindow_;
 private slots:
+    void initTestCase() {
+        // No remembered port from an earlier run.
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Drevanilux2")).clear();
+    }
     void cleanupTestCase() { menuWindow_.reset(); }
 
     void startsDisconnectedOnMessages() {

@@ -1,0 +1,139 @@
+// The window against the simulated device on a real pseudo-terminal.
+#include "app/application.h"
+#include "app/connection.h"
+#include "app/main_window.h"
+#include "link/link_thread.h"
+#include "sim/simulator.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace quenda;
+
+namespace {
+std::unique_ptr<TfrmQuenda> windowOn(const QString& port) {
+    WindowOptions o;
+    o.args = {port};
+    o.useTaskbar = false;
+    o.watchSystem = false;
+    o.enumeratePorts = [port] { return QStringList{port + QStringLiteral(" (simulator)")}; };
+    return std::make_unique<TfrmQuenda>(std::move(o));
+}
+QSettings remembered() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Drevanilux2"));
+}
+QAction* action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
+} // namespace
+
+class TestWindowLink : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        remembered().clear();
+    }
+
+    void connectsReadsAndDisconnects() {
+        sim::Simulator device;
+        QString err;
+        QVERIFY2(device.start(&err), qPrintable(err));
+        auto w = windowOn(device.portPath());
+        w->show();
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 10000);
+        // The weather record ends the first reads and leaves the Messages page.
+        QTRY_VERIFY_WITH_TIMEOUT(w->pages()->currentWidget()->objectName() != QLatin1String("tsMessages"), 10000);
+        QVERIFY(action(w.get(), "mnuModeManual")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->statusPanel(1)->text().isEmpty(), 5000);
+        QVERIFY(!w->statusPanel(2)->text().isEmpty());
+        // The caption now carries the connection status, not just the program's name.
+        QVERIFY(w->windowTitle() != QString::fromLatin1(TfrmQuenda::kVendorLabel) + QStringLiteral(" \u2022 ") +
+                                        QString::fromLatin1(TfrmQuenda::kAppTitle));
+        QCOMPARE(int(w->state().Schedule.size()), int(device.device().records().schedule.size()));
+        QVERIFY(remembered().value(QStringLiteral("Port")).toString().startsWith(device.portPath()));
+
+        // A double click into the log while connected does nothing.
+        const auto* linkBefore = w->link();
+        w->memDblClick();
+        QCOMPARE(w->link(), linkBefore);
+
+        // A change reaches the device.
+        w->state().Config.TimeLapse = 1;
+        w->state().Config.FanLow = 77;
+        w->state().raise(rqSetConfig);
+        QTRY_COMPARE_WITH_TIMEOUT(int(device.device().records().config.FanLow), 77, 5000);
+
+        // Disconnect from the menu: the link ends, the controls go off, the port is forgotten.
+        w->connection()->mnuConnectionClick();
+        QVERIFY(action(w.get(), "mnuDisconnect")->isEnabled());
+        action(w.get(), "mnuDisconnect")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->linkRunning(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isConnected(), 2000);
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+        QVERIFY(!remembered().contains(QStringLiteral("Port")));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("Disconnected from")));
+        device.stop();
+    }
+
+    // Picking the port from the menu connects; picking it again does nothing.
+    void connectFromMenuAndCloseWhileReading() {
+        sim::Simulator device;
+        QVERIFY(device.start());
+        WindowOptions o;
+        o.useTaskbar = false;
+        o.watchSystem = false;
+        const QString port = device.portPath();
+        o.enumeratePorts = [port] { return QStringList{port + QStringLiteral(" (simulator)")}; };
+        auto w = std::make_unique<TfrmQuenda>(std::move(o));
+        w->connection()->mnuConnectionClick();
+        auto* menu = w->findChild<QMenu*>(QStringLiteral("mnuConnectMenu"));
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 1);
+        QVERIFY(!menu->actions()[0]->isChecked());
+        menu->actions()[0]->trigger();
+        QVERIFY(w->linkRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 10000);
+        w->connection()->mnuConnectionClick();
+        QVERIFY(menu->actions()[0]->isChecked());
+        auto* link = w->link();
+        menu->actions()[0]->trigger();
+        QCOMPARE(w->link(), link);
+        // Ask for the schedule again and close at once: the window must go without a hang.
+        w->state().raise(rqGetSchedule);
+        QElapsedTimer t;
+        t.start();
+        w->close();
+        w.reset();
+        QVERIFY(t.elapsed() < 2000);
+        QVERIFY(TthdCom::WaitForThreads(7000));
+        device.stop();
+    }
+
+    void silentDeviceDisconnectedControls() {
+        sim::SimConfig cfg;
+        cfg.server.faults.silent = true;
+        sim::Simulator device(cfg);
+        QVERIFY(device.start());
+        auto w = windowOn(device.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusPanel(0)->text().contains(QStringLiteral("Connected to")), 5000);
+        QVERIFY(!w->isConnected());
+        QVERIFY(!action(w.get(), "mnuRefresh")->isEnabled());
+        QElapsedTimer t;
+        t.start();
+        w.reset(); // bounded wait at destruction, even with a read in progress
+        QVERIFY(t.elapsed() < 1500);
+        QVERIFY(TthdCom::WaitForThreads(7000));
+        device.stop();
+    }
+};
+
+int main(int argc, char** argv) {
+    QuendaApplication app(argc, argv);
+    TestWindowLink t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "test_window_link.moc"
