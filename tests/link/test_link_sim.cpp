@@ -1,0 +1,308 @@
+// The link thread on a real serial port: the simulated device on a pseudo-terminal,
+// the window run headless. Port time-outs are shortened to keep the run short.
+#include "lang/texts.h"
+#include "link/link_host.h"
+#include "link/link_thread.h"
+#include "link/qt_serial_port.h"
+#include "link_test_util.h"
+#include "sim/simulator.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <mutex>
+#include <vector>
+
+using namespace quenda;
+using namespace quenda::testing;
+using quenda::sim::FaultOptions;
+using quenda::sim::SimConfig;
+using quenda::sim::Simulator;
+
+namespace {
+
+constexpr int kPortTimeout = 300;
+constexpr int kStep = 5;
+
+// A simulator reached through a link name of its own, so a vanished pty can never be
+// mistaken for another test's pty that got the same number. The lines that reach the
+// device are collected from the server's log sink into a plain container.
+struct SimPort {
+    QTemporaryDir dir;
+    std::unique_ptr<Simulator> sim;
+    mutable std::mutex m;
+    std::vector<QString> received;
+
+    explicit SimPort(SimConfig cfg = {}, const QString& name = QStringLiteral("ttySIM")) {
+        cfg.server.linkPath = dir.filePath(name);
+        sim = std::make_unique<Simulator>(std::move(cfg));
+        sim->server().setLogSink([this](const QString& line) {
+            if (!line.startsWith(QLatin1String("RX "))) return;
+            std::lock_guard g(m);
+            received.push_back(line.mid(3));
+        });
+    }
+    ~SimPort() { sim->stop(); } // before the sink's container goes
+    bool start() {
+        QString error;
+        const bool ok = sim->start(&error);
+        if (!ok) qWarning() << error;
+        return ok;
+    }
+    QString path() const { return sim->portPath(); }
+    QStringList codes() const {
+        std::lock_guard g(m);
+        QStringList out;
+        for (const QString& line : received)
+            out << line.left(2);
+        return out;
+    }
+};
+
+struct Rig {
+    std::shared_ptr<DeviceState> state = std::make_shared<DeviceState>();
+    RecordingWindow window{state};
+    std::shared_ptr<HeadlessLinkHost> host = std::make_shared<HeadlessLinkHost>(window);
+    std::shared_ptr<TthdCom> link;
+
+    ~Rig() {
+        if (link) link->Terminate();
+        link.reset();
+        TthdCom::WaitForThreads(20000);
+    }
+    void start(const QString& port) {
+        TthdCom::Options o;
+        o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
+        o.timing = LinkTiming{kStep, 1, 20};
+        link = std::make_shared<TthdCom>(state, host, port, false, o);
+        link->Start();
+    }
+    bool until(const std::function<bool(RecordingWindow&)>& pred, int ms = 10000) {
+        return host->WaitUntil([&](LinkWindow&) { return pred(window); }, ms);
+    }
+    bool untilStatus(const QString& text, int ms = 10000) {
+        return until([&](RecordingWindow& w) { return w.count(QStringLiteral("status"), text) > 0; }, ms);
+    }
+    bool untilKind(const QString& kind, int ms = 10000) {
+        return until([&](RecordingWindow& w) { return w.count(kind) > 0; }, ms);
+    }
+    template <class F> auto onWindow(F f) {
+        decltype(f(window)) r{};
+        host->Inspect([&](LinkWindow&) { r = f(window); });
+        return r;
+    }
+    QString dump() {
+        return onWindow([](RecordingWindow& w) { return w.dump(); });
+    }
+    bool finish(int ms = 5000) {
+        link->Terminate();
+        return waitFor([&] { return link->Finished(); }, ms);
+    }
+};
+
+} // namespace
+
+class TestLinkSim : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { LoadLanguage(LanguageChoice::English); }
+    void cleanupTestCase() { QVERIFY(TthdCom::WaitForThreads(10000)); }
+
+    // Connect: Application with every read raised, and the reads reach the device in
+    // the service order.
+    void connectReadsInServiceOrder() {
+        SimConfig cfg;
+        cfg.device.rows = 6;
+        SimPort sp(cfg);
+        sp.sim->device().update([](sim::Records& r) { r.config.Mode = 0; }); // Manual: levels stay as set
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path() + QStringLiteral(" (simulated device)"));
+        QVERIFY2(rig.untilKind(QStringLiteral("ShowWeatherSettings")), qPrintable(rig.dump()));
+
+        const QStringList expected = {"80", "82", "81", "85", "83", "83", "83", "83", "83", "83", "87", "86"};
+        QCOMPARE(sp.codes().mid(0, expected.size()), expected);
+        const QString connected = QStringLiteral("Connected to Drevanilux 2.x.5 on ") + sp.path();
+        const uint32_t requests = rig.onWindow([&](RecordingWindow& w) {
+            const int i = w.indexOf(QStringLiteral("status"), connected);
+            return i < 0 ? 0u : w.events[i].requests;
+        });
+        QCOMPARE(requests, rqOnConnect);
+        // What the device holds arrived in the block.
+        const auto device = sp.sim->device().records();
+        const bool same = rig.onWindow([&](RecordingWindow& w) {
+            const DeviceState& s = w.State();
+            return s.Schedule.size() == 6 &&
+                   std::memcmp(&s.Config, &device.config, sizeof device.config) == 0 &&
+                   std::memcmp(&s.Schedule[5], &device.schedule[5], sizeof(TScheduleRow)) == 0 &&
+                   std::memcmp(&s.ExpertWeather, &device.weather, sizeof device.weather) == 0;
+        });
+        QVERIFY(same);
+
+        // A channel write reaches the device with the clock and row masked.
+        rig.host->Inspect([](LinkWindow& w) {
+            w.State().Info.Channel[3] = 1234;
+            w.State().raise(rqSetChannels);
+        });
+        QVERIFY(waitFor([&] { return sp.sim->device().records().info.Channel[3] == 1234; }, 3000));
+        QVERIFY(rig.finish());
+    }
+
+    // Line faults after a good connection: each ends in the lost-device path, and the
+    // link reconnects once the device answers properly again.
+    void lineFaults_data() {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<int>("timeouts"); // "Timeout while waiting" lines per identification
+        QTest::newRow("silent") << 0 << 1;
+        QTest::newRow("garbage") << 1 << 5;
+        QTest::newRow("wrong echo") << 2 << 5;
+        QTest::newRow("truncated") << 3 << 5;
+    }
+    void lineFaults() {
+        QFETCH(int, which);
+        QFETCH(int, timeouts);
+        SimPort sp;
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path());
+        QVERIFY(rig.untilKind(QStringLiteral("ShowWeatherSettings")));
+        FaultOptions f;
+        f.silent = which == 0;
+        f.garbage = which == 1;
+        f.wrongEcho = which == 2;
+        f.truncate = which == 3;
+        sp.sim->server().setFaults(f);
+        QVERIFY2(rig.untilStatus(QStringLiteral("Connection error or wrong serial port")),
+                 qPrintable(rig.dump()));
+        const bool lost = rig.onWindow([&](RecordingWindow& w) {
+            return w.count(QStringLiteral("disable")) == 1 &&
+                   w.count(QStringLiteral("log"), QStringLiteral("Timeout while waiting for data.")) ==
+                       timeouts &&
+                   (which == 0) == (w.count(QStringLiteral("log"), QStringLiteral("No data.")) > 0);
+        });
+        QVERIFY2(lost, qPrintable(rig.dump()));
+        sp.sim->server().setFaults({});
+        const QString connected = QStringLiteral("Connected to Drevanilux 2.x.5 on ") + sp.path();
+        QVERIFY(
+            rig.until([&](RecordingWindow& w) { return w.count(QStringLiteral("status"), connected) == 2; }));
+        QVERIFY(rig.finish());
+    }
+
+    // The pty goes away in the middle of the schedule download: the failed read, the
+    // lost device, five failed opens a second apart, and the link ends.
+    void ptyVanishesMidDownload() {
+        SimConfig cfg;
+        cfg.device.rows = 20;
+        cfg.server.faults.closeAfter = 8; // 80 82 81 85 and four rows, then the line dies
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path());
+        QVERIFY2(waitFor([&] { return rig.link->Finished(); }, 10000), qPrintable(rig.dump()));
+        QVERIFY(rig.until([](RecordingWindow& w) { return w.count(QStringLiteral("disable")) == 2; }));
+        const QString name = sp.path();
+        const bool ended = rig.onWindow([&](RecordingWindow& w) {
+            const QStringList s = w.texts(QStringLiteral("status"));
+            return w.count(QStringLiteral("enable")) == 1 &&
+                   s.count(QStringLiteral("Trying again...")) == 4 &&
+                   s.contains(QStringLiteral("Connection error or wrong serial port")) &&
+                   s.mid(s.size() - 2) == QStringList{QStringLiteral("Error while connecting to ") + name,
+                                                      QStringLiteral("Disconnected from ") + name} &&
+                   w.count(QStringLiteral("ShowWeatherSettings")) == 0;
+        });
+        QVERIFY2(ended, qPrintable(rig.dump()));
+        QVERIFY(!rig.state->isRaised(rqGetSchedule));
+        QCOMPARE(sp.codes().count(QStringLiteral("83")), 5);
+    }
+
+    // What answers decides the state: wrong version and bootloader keep the link,
+    // other hardware ends it.
+    void identities_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("bootloader");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("version 4")
+            << 5 << 4 << false
+            << "Drevanilux 2.x.4 on %1 detected (different firmware version). Please use the "
+               "correct software version or update the firmware (see menu \"File\")!"
+            << false;
+        QTest::newRow("bootloader") << 5 << 5 << true << "Connected to Drevanilux bootloader on %1" << false;
+        QTest::newRow("type 7")
+            << 7 << 1 << false
+            << "Different hardware \"Ostrevik 2.x\" detected. Please use the correct software!" << true;
+        QTest::newRow("type 12") << 12 << 1 << false
+                                 << "Different hardware \"12\" detected. Please use the correct software!"
+                                 << true;
+    }
+    void identities() {
+        QFETCH(int, type);
+        QFETCH(int, version);
+        QFETCH(bool, bootloader);
+        QFETCH(QString, status);
+        QFETCH(bool, ends);
+        SimConfig cfg;
+        cfg.device.hardwareType = uint8_t(type);
+        cfg.device.version = uint8_t(version);
+        cfg.device.startInBootloader = bootloader;
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path());
+        const QString text = status.contains(QLatin1String("%1")) ? status.arg(sp.path()) : status;
+        QVERIFY2(rig.untilStatus(text), qPrintable(rig.dump()));
+        if (ends) {
+            QVERIFY(waitFor([&] { return rig.link->Finished(); }, 3000));
+            QVERIFY(rig.untilStatus(QStringLiteral("Disconnected from ") + sp.path()));
+        } else {
+            QTest::qWait(100); // several polls: the link stays, the controls stay off
+            QVERIFY(!rig.link->Finished());
+            if (bootloader) QVERIFY(rig.untilKind(QStringLiteral("firmware")));
+            QVERIFY(rig.finish());
+        }
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
+    }
+
+    // Another port picked while connected: the new device is read from scratch.
+    void switchToAnotherDevice() {
+        SimConfig a, b;
+        a.device.rows = 3;
+        b.device.rows = 5;
+        SimPort first(a, QStringLiteral("ttyA")), second(b, QStringLiteral("ttyB"));
+        QVERIFY(first.start() && second.start());
+        Rig rig;
+        rig.start(first.path());
+        QVERIFY(rig.untilKind(QStringLiteral("ShowWeatherSettings")));
+        rig.link->SetPortName(second.path() + QStringLiteral(" (second)"), false);
+        QVERIFY(rig.until(
+            [](RecordingWindow& w) { return w.count(QStringLiteral("ShowWeatherSettings")) == 2; }));
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return int(w.State().Schedule.size()); }), 5);
+        QCOMPARE(second.codes().count(QStringLiteral("83")), 5);
+        const int firstCommands = int(first.codes().size());
+        QTest::qWait(60);
+        QCOMPARE(int(first.codes().size()), firstCommands); // the old port is left alone
+        QVERIFY(rig.finish());
+    }
+
+    // Terminate while rows arrive at line speed: the download ends after the row in
+    // flight and the link ends.
+    void terminateDuringPacedDownload() {
+        SimConfig cfg;
+        cfg.device.rows = 48;
+        cfg.server.lineSpeed = true;
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path());
+        QVERIFY(waitFor([&] { return sp.codes().count(QStringLiteral("83")) >= 10; }, 10000));
+        rig.link->Terminate();
+        const int rowsAtTerminate = int(sp.codes().count(QStringLiteral("83")));
+        QVERIFY(waitFor([&] { return rig.link->Finished(); }, 2000));
+        QVERIFY(sp.codes().count(QStringLiteral("83")) <= rowsAtTerminate + 1);
+        QVERIFY(!rig.state->isRaised(rqGetSchedule));
+        QVERIFY(rig.untilStatus(QStringLiteral("Disconnected from ") + sp.path()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkSim)
+#include "test_link_sim.moc"
