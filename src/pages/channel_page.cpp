@@ -182,9 +182,9 @@ void ChannelPage::trbAChange(int position) {
     auto* s = qobject_cast<QSlider*>(sender());
     const int n = channelOf(s);
     if (n < 0 || !touching(s)) return;
-    auto& channel = win_.state().Info.Channel[n];
-    if (position == channel) return;
-    channel = storedLevel(position);
+    TInfo& info = win_.state().Info;
+    if (position == info.Channel[n]) return;
+    info.Channel[n] = storedLevel(position);
     Row& r = rows_[n - first_];
     {
         const QSignalBlocker block(r.edt);

@@ -322,8 +322,12 @@ void SchedulePage::mnuSwapColClick() {
     if (!validChannel(sourceChannel_) || !validChannel(targetChannel_)) return;
     DeviceState& st = win_.state();
     std::swap(st.Config.ColorName[targetChannel_], st.Config.ColorName[sourceChannel_]);
-    for (TScheduleRow& s : st.Schedule)
-        std::swap(s.Color16[targetChannel_], s.Color16[sourceChannel_]);
+    for (TScheduleRow& s : st.Schedule) {
+        // Packed fields: by value, never by reference.
+        const int16_t t = s.Color16[targetChannel_];
+        s.Color16[targetChannel_] = s.Color16[sourceChannel_];
+        s.Color16[sourceChannel_] = t;
+    }
     columnsChanged();
 }
 

@@ -367,11 +367,11 @@ private slots:
         for (int n = 0; n < 4; ++n) {
             const TScheduleRow& r = f.line(n);
             const TScheduleRow& b = before[std::size_t(n)];
-            QCOMPARE(r.Color16[target], b.Color16[source]);
-            QCOMPARE(r.Color16[source], swap ? b.Color16[target] : b.Color16[source]);
+            QCOMPARE(int(r.Color16[target]), int(b.Color16[source]));
+            QCOMPARE(int(r.Color16[source]), int(swap ? b.Color16[target] : b.Color16[source]));
             QCOMPARE(f.text(target + 2, n + 1), levelPercentText(b.Color16[source]));
             for (int ch = 0; ch < 12; ++ch)
-                if (ch != source && ch != target) QCOMPARE(r.Color16[ch], b.Color16[ch]);
+                if (ch != source && ch != target) QCOMPARE(int(r.Color16[ch]), int(b.Color16[ch]));
         }
         const int sourceName = 3;
         const int targetName = target == source ? 3 : 9;
@@ -502,8 +502,8 @@ private slots:
         std::vector<TScheduleRow> b = a;
         for (auto& r : b) {
             r.Hour = int8_t(r.Hour + 1);
-            for (auto& c : r.Color16)
-                c = int16_t(c + 7);
+            for (int ch = 0; ch < 12; ++ch)
+                r.Color16[ch] = int16_t(r.Color16[ch] + 7);
             r.Switch ^= 0xE0;
             r.Timer = int16_t(r.Timer + 1);
         }
