@@ -1,0 +1,201 @@
+// The pages against the simulated device: a real window, the link thread on a
+// pseudo-terminal, and the window's side of the link reached through its event loop.
+#include "app/application.h"
+#include "app/binding.h"
+#include "lang/texts.h"
+#include "link/link_host.h"
+#include "link/link_thread.h"
+#include "link/qt_serial_port.h"
+#include "page_test_util.h"
+#include "pages/channel_page.h"
+#include "schedule/schedule_grid.h"
+#include "schedule/schedule_page.h"
+#include "sim/simulator.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstring>
+
+using namespace quenda;
+using namespace quenda::testing;
+
+namespace {
+
+constexpr int kPortTimeout = 300;
+constexpr int kWait = 15000;
+
+// The window's record displays and services, as the link calls them.
+class WindowSide : public LinkWindow {
+public:
+    explicit WindowSide(TfrmQuenda& w) : w_(w) {}
+    DeviceState& State() override { return w_.state(); }
+    void AddLog(const QString& text) override { w_.AddLog(text); }
+    void SetStatus(const QString& text) override { w_.SetStatus(text); }
+    void EnableControls(bool connected) override { w_.EnableControls(connected); }
+    void ShowDeviceInfo() override { w_.ShowDeviceInfo(); }
+    void ShowModeAndSettings() override { w_.ShowModeAndSettings(); }
+    void ShowExpertSettings() override { w_.ShowExpertSettings(); }
+    void ShowWeatherSettings() override { w_.ShowWeatherSettings(); }
+    void ShowSchedule() override { w_.ShowSchedule(); }
+    void DrawChart() override { w_.DrawChart(); }
+    void DrawHealth() override { w_.DrawHealth(); }
+
+private:
+    TfrmQuenda& w_;
+};
+
+TScheduleRow deviceLine(int n) {
+    TScheduleRow r{};
+    r.Hour = int8_t(6 + n);
+    r.Minute = int8_t(5 * n);
+    r.Alt = int16_t(-2000 + 1111 * n);
+    for (int ch = 0; ch < 12; ++ch)
+        r.Color16[ch] = int16_t((n * 509 + ch * 131) % 4097);
+    r.Timer = int16_t(n * 3);
+    r.Switch = uint8_t(0x20 * (n % 8) | (n & 0x1F));
+    return r;
+}
+
+bool sameSchedule(const std::vector<TScheduleRow>& a, const std::vector<TScheduleRow>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+}
+
+// A window connected to a simulated device through a running link.
+struct Connected {
+    QTemporaryDir dir;
+    std::unique_ptr<sim::Simulator> sim;
+    std::unique_ptr<TfrmQuenda> w;
+    std::unique_ptr<WindowSide> side;
+    std::unique_ptr<QtLinkHost> host;
+    std::shared_ptr<TthdCom> link;
+
+    bool start(int lines) {
+        sim::SimConfig cfg;
+        cfg.device.rows = lines;
+        cfg.server.linkPath = dir.filePath(QStringLiteral("ttyPAGES"));
+        sim = std::make_unique<sim::Simulator>(cfg);
+        sim->device().update([&](sim::Records& r) {
+            r.config.Mode = 0; // Manual: the levels stay as they are set
+            r.schedule.resize(std::size_t(lines));
+            for (int n = 0; n < lines; ++n)
+                r.schedule[std::size_t(n)] = deviceLine(n);
+        });
+        QString error;
+        if (!sim->start(&error)) {
+            qWarning() << error;
+            return false;
+        }
+        w = makeShownWindow();
+        side = std::make_unique<WindowSide>(*w);
+        host = std::make_unique<QtLinkHost>(*side);
+        // The window owns its block and outlives the link (see the destructor).
+        std::shared_ptr<DeviceState> state(&w->state(), [](DeviceState*) {});
+        TthdCom::Options o;
+        o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
+        o.timing = LinkTiming{5, 1, 20};
+        link = TthdCom::Create(state, host->Host(), sim->portPath(), false, o);
+        return true;
+    }
+    // Connected and every read of the connection served.
+    bool initialReadDone() {
+        return w->isConnected() && (w->state().requests() & rqOnConnect) == 0 &&
+               w->state().Schedule.size() == std::size_t(sim->device().records().schedule.size());
+    }
+    ~Connected() {
+        if (host) host->BeginClose(); // releases a hand-over the link may wait on
+        // Also after a failed check, when the QTRY macros no longer wait.
+        if (link) {
+            link->Terminate();
+            QElapsedTimer t;
+            t.start();
+            while (!link->Finished() && t.elapsed() < kWait) {
+                QCoreApplication::processEvents();
+                QThread::msleep(5);
+            }
+        }
+        link.reset();
+        if (!TthdCom::WaitForThreads(kWait)) qFatal("a link thread outlives its window");
+    }
+};
+
+} // namespace
+
+class TestPagesLink : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        setDesktopLocaleName(QStringLiteral("C"));
+        LoadLanguage(LanguageChoice::English);
+    }
+
+    void dragReachesDevice() {
+        Connected c;
+        QVERIFY(c.start(6));
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        c.w->ShowPage(c.w->page(QStringLiteral("tsChannels")));
+        auto* page = qobject_cast<ChannelPage*>(c.w->page(QStringLiteral("tsChannels")));
+        QSlider* s = page->trb(0);
+        QTRY_VERIFY_WITH_TIMEOUT(s->isEnabled(), kWait);
+        QVERIFY(dragToExactly(c.w.get(), s, 2048));
+        QCOMPARE(page->edt(0)->text(), QStringLiteral("50"));
+        QTRY_COMPARE_WITH_TIMEOUT(int(c.sim->device().records().info.Channel[0]), 2048, kWait);
+        // Someone turns the level on the device while the user still holds the slider:
+        // the polls bring the new value in, but the held slider stays where it is.
+        c.sim->device().update([](sim::Records& r) { r.info.Channel[0] = 1000; });
+        QTRY_COMPARE_WITH_TIMEOUT(int(c.w->state().Info.Channel[0]), 1000, kWait);
+        QCOMPARE(page->edt(0)->text(), QStringLiteral("24.41"));
+        QVERIFY(s->isSliderDown());
+        QCOMPARE(s->value(), 2048);
+        release(s);
+        // Let go, the next poll moves it.
+        s->clearFocus();
+        QTRY_COMPARE_WITH_TIMEOUT(s->value(), 1000, kWait);
+        QCOMPARE(int(c.sim->device().records().info.Channel[0]), 1000); // releasing wrote nothing
+    }
+
+    void scheduleRoundTrip() {
+        Connected c;
+        QVERIFY(c.start(8));
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        const auto device = c.sim->device().records().schedule;
+        QVERIFY(sameSchedule(c.w->state().Schedule, device));
+        auto* page = qobject_cast<SchedulePage*>(c.w->page(QStringLiteral("tsSchedule")));
+        c.w->ShowPage(page);
+        ScheduleGrid* grid = page->grid();
+        QCOMPARE(grid->rowCount(), 8);
+        QCOMPARE(grid->cellText(1, 3), QStringLiteral("08:10"));
+        QCOMPARE(grid->cellText(3, 3), levelPercentText(device[2].Color16[1]));
+
+        // An edit in the grid goes up; the rest of the schedule stays as it was.
+        const QPoint at = grid->cellRectOf(3, 3).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("50"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        std::vector<TScheduleRow> expected = device;
+        expected[2].Color16[1] = 2048;
+        QVERIFY(sameSchedule(c.w->state().Schedule, expected));
+        QTRY_VERIFY_WITH_TIMEOUT(sameSchedule(c.sim->device().records().schedule, expected), kWait);
+
+        // A fresh download brings back exactly that, and the grid shows it.
+        c.w->state().raise(rqGetSchedule);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetSchedule | rqSetSchedule), kWait);
+        QVERIFY(sameSchedule(c.w->state().Schedule, expected));
+        QCOMPARE(grid->cellText(3, 3), QStringLiteral("50"));
+        for (int n = 0; n < 8; ++n)
+            QCOMPARE(grid->cellText(17, n + 1), QString::number(expected[n].Timer));
+    }
+};
+
+int main(int argc, char** argv) {
+    QuendaApplication app(argc, argv);
+    TestPagesLink t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_pages_link.moc"
