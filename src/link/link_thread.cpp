@@ -112,6 +112,12 @@ void TthdCom::SetPortName(const QString& portText, bool debug) {
     wantedDebug_ = debug;
 }
 
+bool TthdCom::WaitFinished(int checks, int stepMs) const {
+    for (int i = 0; i < checks && !Finished(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    return Finished();
+}
+
 QString TthdCom::WantedPortName() const {
     std::lock_guard lock(state_->StateLock);
     return wantedName_;

@@ -72,6 +72,10 @@ public:
     bool Terminated() const { return terminated_.load(); }
     // True once the end sequence has run.
     bool Finished() const { return finished_.load(); }
+    // The window's bounded wait at shutdown: checks Finished every stepMs, at most
+    // `checks` times. Begin closing the host first, or the link's last reports wait for
+    // an event loop that is not running.
+    bool WaitFinished(int checks = 10, int stepMs = 50) const;
     // The link never suspends itself; kept for the window's stop operation.
     bool Suspended() const { return false; }
     void Resume() {}

@@ -233,7 +233,7 @@ private slots:
         auto window = std::make_unique<CountingWindow>(state, counter);
         auto qtHost = std::make_unique<QtLinkHost>(*window);
         TthdCom::Options o;
-        o.makePort = [] { return std::make_unique<QtSerialPort>(600); };
+        o.makePort = [] { return std::make_unique<QtSerialPort>(1500); };
         o.timing = LinkTiming{5, 1, 5};
         auto link = TthdCom::Create(state, qtHost->Host(), slave, false, o);
 
@@ -250,15 +250,18 @@ private slots:
                 return got.contains("80\n");
             },
             3000));
+        // The window's shutdown: close the host, wait at most 10 x 50 ms, then go.
         QElapsedTimer t;
         t.start();
         qtHost->BeginClose();
         const int callsAtClose = counter->calls;
+        QVERIFY(t.elapsed() < 20);
+        QVERIFY(!link->WaitFinished(10, 50));
+        QVERIFY(t.elapsed() >= 500 && t.elapsed() < 1000);
         qtHost.reset();
         window.reset();
-        QVERIFY(t.elapsed() < 20);
         QVERIFY(waitFor([&] { return link->Finished(); }, 3000));
-        QVERIFY(t.elapsed() < 1500); // the read's time-out, not five identification tries
+        QVERIFY(t.elapsed() < 2000); // the read's time-out, not five identification tries
         QCOMPARE(counter->calls.load(), callsAtClose);
         link.reset();
         QVERIFY(TthdCom::WaitForThreads(3000));
