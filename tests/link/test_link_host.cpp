@@ -151,7 +151,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         qtHost.BeginClose();
-        QVERIFY(t.elapsed() < 20); // closing never waits for the link
+        QVERIFY(t.elapsed() < 200); // closing never waits for the link (which would wait forever)
         QVERIFY(waitFor([&] { return c.done.load(); }, 1000));
         QCOMPARE(c.result.load(), 0);
         QCoreApplication::processEvents();
@@ -255,7 +255,7 @@ private slots:
         t.start();
         qtHost->BeginClose();
         const int callsAtClose = counter->calls;
-        QVERIFY(t.elapsed() < 20);
+        QVERIFY(t.elapsed() < 200);
         QVERIFY(!link->WaitFinished(10, 50));
         QVERIFY(t.elapsed() >= 500 && t.elapsed() < 1000);
         qtHost.reset();
