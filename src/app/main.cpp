@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/main_window.h"
+#include "link/link_thread.h"
 
 int main(int argc, char** argv) {
     quenda::suppressSystemErrorDialogs();
@@ -9,8 +10,14 @@ int main(int argc, char** argv) {
 
     quenda::WindowOptions options;
     options.args = app.arguments().mid(1);
-    quenda::TfrmQuenda window(std::move(options));
-    app.setExceptionSink([&window](const QString& m) { window.ApplicationEventsException(m); });
-    window.show();
-    return app.exec();
+    auto window = std::make_unique<quenda::TfrmQuenda>(std::move(options));
+    app.setExceptionSink([&window](const QString& m) { window->ApplicationEventsException(m); });
+    window->show();
+    const int rc = app.exec();
+    // A link may still be in a port read after the window's bounded wait; let it leave
+    // before the program's static objects go.
+    app.setExceptionSink({});
+    window.reset();
+    quenda::TthdCom::WaitForThreads(6000);
+    return rc;
 }
