@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     WindowOptions o;
     o.args = args.mid(1);
     o.useTaskbar = false;
+    o.watchSystem = false;
     o.startLink = [](const QString&, bool) {};
     TfrmQuenda w(std::move(o));
     DeviceState& st = w.state();

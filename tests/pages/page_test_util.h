@@ -20,7 +20,9 @@ inline std::unique_ptr<TfrmQuenda> makeShownWindow(QStringList args = {}) {
     WindowOptions o;
     o.args = std::move(args);
     o.useTaskbar = false;
-    o.startLink = [](const QString&, bool) {};
+    o.watchSystem = false;
+    o.enumeratePorts = [] { return QStringList(); };
+    o.startLink = [](const QString&, bool) {}; // no device: the tests play its part
     auto w = std::make_unique<TfrmQuenda>(std::move(o));
     w->show();
     w->activateWindow();

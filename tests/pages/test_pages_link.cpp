@@ -1,10 +1,10 @@
-// The pages against the simulated device: a real window, the link thread on a
-// pseudo-terminal, and the window's side of the link reached through its event loop.
+// The pages against the simulated device: the window connects through its own link
+// to the simulator on a pseudo-terminal, and the user works its controls.
 #include "app/application.h"
 #include "app/binding.h"
 #include "lang/texts.h"
-#include "link/link_host.h"
 #include "link/link_thread.h"
+#include "link/port_list.h"
 #include "link/qt_serial_port.h"
 #include "page_test_util.h"
 #include "pages/channel_page.h"
@@ -12,9 +12,8 @@
 #include "schedule/schedule_page.h"
 #include "sim/simulator.h"
 
-#include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstring>
 
@@ -25,26 +24,6 @@ namespace {
 
 constexpr int kPortTimeout = 300;
 constexpr int kWait = 15000;
-
-// The window's record displays and services, as the link calls them.
-class WindowSide : public LinkWindow {
-public:
-    explicit WindowSide(TfrmQuenda& w) : w_(w) {}
-    DeviceState& State() override { return w_.state(); }
-    void AddLog(const QString& text) override { w_.AddLog(text); }
-    void SetStatus(const QString& text) override { w_.SetStatus(text); }
-    void EnableControls(bool connected) override { w_.EnableControls(connected); }
-    void ShowDeviceInfo() override { w_.ShowDeviceInfo(); }
-    void ShowModeAndSettings() override { w_.ShowModeAndSettings(); }
-    void ShowExpertSettings() override { w_.ShowExpertSettings(); }
-    void ShowWeatherSettings() override { w_.ShowWeatherSettings(); }
-    void ShowSchedule() override { w_.ShowSchedule(); }
-    void DrawChart() override { w_.DrawChart(); }
-    void DrawHealth() override { w_.DrawHealth(); }
-
-private:
-    TfrmQuenda& w_;
-};
 
 TScheduleRow deviceLine(int n) {
     TScheduleRow r{};
@@ -63,14 +42,11 @@ bool sameSchedule(const std::vector<TScheduleRow>& a, const std::vector<TSchedul
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
 }
 
-// A window connected to a simulated device through a running link.
+// A window that connects itself to a simulated device given on its command line.
 struct Connected {
     QTemporaryDir dir;
     std::unique_ptr<sim::Simulator> sim;
     std::unique_ptr<TfrmQuenda> w;
-    std::unique_ptr<WindowSide> side;
-    std::unique_ptr<QtLinkHost> host;
-    std::shared_ptr<TthdCom> link;
 
     bool start(int lines) {
         sim::SimConfig cfg;
@@ -88,16 +64,24 @@ struct Connected {
             qWarning() << error;
             return false;
         }
-        w = makeShownWindow();
-        side = std::make_unique<WindowSide>(*w);
-        host = std::make_unique<QtLinkHost>(*side);
-        // The window owns its block and outlives the link (see the destructor).
-        std::shared_ptr<DeviceState> state(&w->state(), [](DeviceState*) {});
-        TthdCom::Options o;
-        o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
-        o.timing = LinkTiming{5, 1, 20};
-        link = TthdCom::Create(state, host->Host(), sim->portPath(), false, o);
-        return true;
+        WindowOptions o;
+        o.args = {sim->portPath()};
+        o.useTaskbar = false;
+        o.watchSystem = false;
+        const QString port = sim->portPath();
+        o.enumeratePorts = [port] { return QStringList{port}; };
+        o.makeLink = [](std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host,
+                        const QString& name, bool debug) {
+            TthdCom::Options lo;
+            lo.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
+            lo.timing = LinkTiming{5, 1, 20};
+            return TthdCom::Create(std::move(state), std::move(host), name, debug, lo);
+        };
+        w = std::make_unique<TfrmQuenda>(std::move(o));
+        w->show();
+        w->activateWindow();
+        QApplication::setActiveWindow(w.get());
+        return QTest::qWaitForWindowActive(w.get());
     }
     // Connected and every read of the connection served.
     bool initialReadDone() {
@@ -105,19 +89,10 @@ struct Connected {
                w->state().Schedule.size() == std::size_t(sim->device().records().schedule.size());
     }
     ~Connected() {
-        if (host) host->BeginClose(); // releases a hand-over the link may wait on
-        // Also after a failed check, when the QTRY macros no longer wait.
-        if (link) {
-            link->Terminate();
-            QElapsedTimer t;
-            t.start();
-            while (!link->Finished() && t.elapsed() < kWait) {
-                QCoreApplication::processEvents();
-                QThread::msleep(5);
-            }
-        }
-        link.reset();
+        if (w) w->close();
+        w.reset(); // stops the link, with the window's bounded wait
         if (!TthdCom::WaitForThreads(kWait)) qFatal("a link thread outlives its window");
+        ForgetLastPort();
     }
 };
 
@@ -193,6 +168,8 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+    // The window remembers the port it connected to; keep that out of the user's settings.
+    QStandardPaths::setTestModeEnabled(true);
     QuendaApplication app(argc, argv);
     TestPagesLink t;
     return QTest::qExec(&t, argc, argv);
