@@ -138,10 +138,10 @@ std::optional<QString> FormatText(const QString& pattern, const QStringList& arg
             continue;
         }
         if (i + 1 >= pattern.size()) return std::nullopt; // lone '%' at the end
-        const QChar spec = pattern.at(++i);
-        if (spec == QLatin1Char('%')) {
+        const QChar directive = pattern.at(++i);
+        if (directive == QLatin1Char('%')) {
             out.append(QLatin1Char('%'));
-        } else if (spec == QLatin1Char('s') || spec == QLatin1Char('S')) {
+        } else if (directive == QLatin1Char('s') || directive == QLatin1Char('S')) {
             if (next >= args.size()) return std::nullopt;
             out.append(args.at(next++));
         } else {
