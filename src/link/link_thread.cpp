@@ -405,29 +405,31 @@ void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function) 
 }
 
 void TthdCom::DownloadSchedule() {
-    ClearOnExit clear(*state_, rqGetSchedule); // also when terminated or refused
-    // The row count is read on the window's side, where TInfo is written.
-    int rows = 0;
-    const QString reading = Msg(QStringLiteral("ReadingSchedule"));
-    Hand(host_->RunOnWindow([&](LinkWindow& w) {
-        w.SetStatus(reading);
-        rows = w.State().Info.RowCount;
-    }));
     bool failed = false;
-    for (int i = 0; i < rows; ++i) {
-        protocol_->announce("GetSchedule");
-        if (!protocol_->Query(cmdGetSchedule, nScheduleRow)) {
-            failed = true;
-            break;
+    {
+        // Cleared when this block ends, also when terminated or refused; and before
+        // identifying, so that an identification that raises all reads again does not
+        // lose the schedule read to this clear.
+        ClearOnExit clear(*state_, rqGetSchedule);
+        // The row count is read on the window's side, where TInfo is written.
+        int rows = 0;
+        const QString reading = Msg(QStringLiteral("ReadingSchedule"));
+        Hand(host_->RunOnWindow([&](LinkWindow& w) {
+            w.SetStatus(reading);
+            rows = w.State().Info.RowCount;
+        }));
+        for (int i = 0; i < rows; ++i) {
+            protocol_->announce("GetSchedule");
+            if (!protocol_->Query(cmdGetSchedule, nScheduleRow)) {
+                failed = true;
+                break;
+            }
+            Hand(host_->StoreScheduleRow(protocol_->buffer()));
+            CheckTerminated();
         }
-        Hand(host_->StoreScheduleRow(protocol_->buffer()));
-        CheckTerminated();
+        Hand(host_->ShowSchedule());
+        Status(Msg(QStringLiteral("Done")));
     }
-    Hand(host_->ShowSchedule());
-    Status(Msg(QStringLiteral("Done")));
-    // Cleared before identifying: an identification that raises all reads again must
-    // not lose the schedule read to this clear.
-    state_->clearRequests(rqGetSchedule);
     if (failed) Identify();
 }
 

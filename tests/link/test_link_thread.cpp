@@ -274,6 +274,38 @@ private slots:
         QVERIFY2(endedCleanly, qPrintable(rig.dump()));
     }
 
+    // A schedule read that fails while the identity changes to the application (a
+    // bootloader that restarted into new firmware): the identification raises all reads,
+    // and the schedule read among them survives the end of the failed download.
+    void scheduleReadRaisedByIdentificationSurvives() {
+        Rig rig;
+        rig.device.type = kHardwareBootloader;
+        rig.device.version = 1;
+        std::atomic<int> from{-1};
+        rig.device.intercept = [&](const QByteArray& line, QByteArray& reply) {
+            if (!line.startsWith("83") || from >= 0) return false;
+            from = int(rig.tap->lines().size()) + 1; // after this line
+            rig.device.type = kHardwareApplication;
+            rig.device.version = kSupportedVersion;
+            reply = "8301\r"; // too short: the read fails, the port stays open
+            return true;
+        };
+        rig.start();
+        QVERIFY(rig.untilEvent(QStringLiteral("status"),
+                               QStringLiteral("Connected to Drevanilux bootloader on COM5")));
+        rig.host->Inspect([](LinkWindow& w) {
+            w.State().Info.RowCount = 2;
+            w.State().raise(rqGetSchedule);
+        });
+        QVERIFY2(rig.untilEvent(QStringLiteral("ShowWeatherSettings")), qPrintable(rig.dump()));
+        QVERIFY(rig.finish());
+        const QStringList codes = commandCodes(rig.tap->lines(), from);
+        QCOMPARE(codes.mid(0, 4), (QStringList{"80", "82", "81", "85"}));
+        QCOMPARE(codes.count(QStringLiteral("83")), rig.device.rows.load());
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return int(w.State().Schedule.size()); }),
+                 rig.device.rows.load());
+    }
+
     // Another port chosen while connected: controls off, the old port closed, and the
     // connect sequence runs on the new one with the requests cleared.
     void portSwitchWhileConnected() {
