@@ -62,24 +62,27 @@ bool Protocol::portFailed() {
     return true;
 }
 
-bool Protocol::Query(uint8_t code, int n) {
-    if (n < 0 || n > wire::kMaxPayload) return false;
-    const std::string line = wire::encodeLine(code, nullptr, 0);
-    const QByteArray codeText = QByteArray::fromStdString(line).chopped(1);
-
+// Purge, then the whole line; in debug mode an OUT line showing `shown`.
+bool Protocol::writeLine(const QByteArray& line, const QByteArray& shown) {
     port_.purge();
-    qint64 t = clock_();
-    const bool written = port_.write(QByteArray::fromStdString(line));
-    if (!written) {
+    const qint64 t = clock_();
+    if (!port_.write(line)) {
         if (!portFailed()) log(QStringLiteral("Write failed"));
         return false;
     }
-    if (debug_) log(directionLine("OUT", codeText, clock_() - t));
+    if (debug_) log(directionLine("OUT", shown, clock_() - t));
+    return true;
+}
+
+bool Protocol::Query(uint8_t code, int n) {
+    if (n < 0 || n > wire::kMaxPayload) return false;
+    const QByteArray line = QByteArray::fromStdString(wire::encodeLine(code, nullptr, 0));
+    if (!writeLine(line, line.chopped(1))) return false;
 
     char area[kReceiveArea];
     std::memset(area, 0, sizeof area);
     const int want = wire::replyLength(n);
-    t = clock_();
+    const qint64 t = clock_();
     const QByteArray got = port_.read(want);
     const qint64 took = clock_() - t;
     const int count = int(std::min<qsizetype>(got.size(), want));
@@ -104,16 +107,9 @@ bool Protocol::Query(uint8_t code, int n) {
 bool Protocol::Send(const TransferBuffer& buffer, uint8_t code, int n) {
     if (n < 0 || n > wire::kMaxPayload) return false;
     const QByteArray line = QByteArray::fromStdString(wire::encodeLine(code, buffer.Payload, n));
+    if (!writeLine(line, line)) return false;
 
-    port_.purge();
-    qint64 t = clock_();
-    if (!port_.write(line)) {
-        if (!portFailed()) log(QStringLiteral("Write failed"));
-        return false;
-    }
-    if (debug_) log(directionLine("OUT", line, clock_() - t));
-
-    t = clock_();
+    const qint64 t = clock_();
     const QByteArray ack = port_.read(1);
     const qint64 took = clock_() - t;
     if (debug_) {
@@ -126,13 +122,7 @@ bool Protocol::Send(const TransferBuffer& buffer, uint8_t code, int n) {
 
 void Protocol::SendRaw(const QByteArray& text) {
     const QByteArray line = text + '\n';
-    port_.purge();
-    const qint64 t = clock_();
-    if (!port_.write(line)) {
-        if (!portFailed()) log(QStringLiteral("Write failed"));
-        return;
-    }
-    if (debug_) log(directionLine("OUT", line, clock_() - t));
+    writeLine(line, line);
 }
 
 } // namespace quenda

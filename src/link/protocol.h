@@ -51,6 +51,7 @@ public:
 private:
     void log(const QString& text);
     bool portFailed();
+    bool writeLine(const QByteArray& line, const QByteArray& shown);
 
     IPort& port_;
     LogFn log_;
