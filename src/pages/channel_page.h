@@ -19,8 +19,7 @@ class ChannelPage : public Page {
     Q_OBJECT
 public:
     static constexpr int kRows = 6;
-    static constexpr int kLevelMax = 4096;
-    static constexpr int kLevel20 = 819;
+    static constexpr int kLevel20 = 819; // 20 % of kLevelMax, rounded
 
     ChannelPage(const QString& objectName, const QString& caption, int firstChannel, WindowServices& win,
                 QWidget* parent = nullptr);
