@@ -124,8 +124,6 @@ const std::array<RecordDesc, 10> kRecords = {{
 
 const RecordDesc& recordDesc(RecordKind kind) { return kRecords[static_cast<std::size_t>(kind)]; }
 
-std::span<const RecordDesc> allRecords() { return kRecords; }
-
 const FieldDesc* findField(RecordKind kind, std::string_view key) {
     for (const auto& f : recordDesc(kind).fields)
         if (f.key == key) return &f;

@@ -231,7 +231,6 @@ struct RecordDesc {
 
 // The tables (defined in records.cpp, checked there against the structs).
 const RecordDesc& recordDesc(RecordKind kind);
-std::span<const RecordDesc> allRecords();
 // The field called `key` (case-sensitive code name) of a record, or nullptr.
 const FieldDesc* findField(RecordKind kind, std::string_view key);
 
@@ -242,13 +241,5 @@ void writeField(void* record, const FieldDesc& f, int index, int64_t value);
 
 // THealth counters are 24-bit little-endian.
 uint32_t healthCounter(const THealth& h, int i);
-
-// Wire bytes of a record, for generic copying.
-template <class R> inline std::span<uint8_t, sizeof(R)> bytesOf(R& r) {
-    return std::span<uint8_t, sizeof(R)>(reinterpret_cast<uint8_t*>(&r), sizeof(R));
-}
-template <class R> inline std::span<const uint8_t, sizeof(R)> bytesOf(const R& r) {
-    return std::span<const uint8_t, sizeof(R)>(reinterpret_cast<const uint8_t*>(&r), sizeof(R));
-}
 
 } // namespace quenda
