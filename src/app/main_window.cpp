@@ -277,8 +277,7 @@ void TfrmQuenda::buildMenus() {
     mnuConnection_->addSeparator();
     auto* connectMenu = mnuConnection_->addMenu(QStringLiteral("Connect to"));
     connectMenu->setObjectName(QStringLiteral("mnuConnectMenu"));
-    mnuConnect_ = connectMenu->menuAction();
-    mnuConnect_->setObjectName(QStringLiteral("mnuConnect"));
+    connectMenu->menuAction()->setObjectName(QStringLiteral("mnuConnect"));
     addAction(mnuConnection_, "mnuDisconnect", QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D),
               nullptr);
 
@@ -432,30 +431,12 @@ bool TfrmQuenda::isTabVisible(const QString& pageName) const {
     return p && pc_->isTabVisible(pc_->indexOf(p));
 }
 
-void TfrmQuenda::setCaptionDisconnected() {
-    setWindowTitle(QString::fromLatin1(kVendorLabel) + QStringLiteral(" \u2022 ") + QString::fromLatin1(kAppTitle));
-}
-
 void TfrmQuenda::EnableControls(bool connected) {
     auto* modeItem = findChild<QAction*>(QStringLiteral("mnuModeManual"));
     const bool wasConnected = modeItem && modeItem->isEnabled();
     connected_ = connected;
 
-    EnableInputs in;
-    in.connected = connected;
-    in.mode = state_->Config.Mode;
-    in.tempWater = state_->Info.TempWater;
-    in.tempSlave = state_->Info.TempSlave;
-    in.fanMode = state_->Expert.FanMode;
-    if (auto* led = findChild<QAbstractButton*>(QStringLiteral("rbtFMOLED"))) in.fanByBrightness = led->isChecked();
-
-    for (const auto& rule : enableTable()) {
-        const bool on = enabledFor(rule.when, in);
-        for (const QString& name : rule.names) {
-            if (auto* a = findChild<QAction*>(name)) a->setEnabled(on);
-            else if (auto* w = findChild<QWidget*>(name)) w->setEnabled(on);
-        }
-    }
+    applyEnableRules();
 
     for (auto* p : allPages()) p->controlsEnabled(connected);
     if (connected) {
@@ -466,9 +447,28 @@ void TfrmQuenda::EnableControls(bool connected) {
     sbPanels_[1]->clear();
     sbPanels_[2]->clear();
     if (auto* board = findChild<QLabel*>(QStringLiteral("lblBoard"))) board->clear();
-    setCaptionDisconnected();
+    setWindowTitle(WindowCaption(QString())); // no status: the program's name alone
     if (taskbar_)
         taskbar_->setState(linkRunning() ? TaskbarProgress::State::Paused : TaskbarProgress::State::Error);
+}
+
+void TfrmQuenda::applyEnableRules(std::initializer_list<EnableWhen> only) {
+    EnableInputs in;
+    in.connected = connected_;
+    in.mode = state_->Config.Mode;
+    in.tempWater = state_->Info.TempWater;
+    in.tempSlave = state_->Info.TempSlave;
+    in.fanMode = state_->Expert.FanMode;
+    if (auto* led = findChild<QAbstractButton*>(QStringLiteral("rbtFMOLED"))) in.fanByBrightness = led->isChecked();
+
+    for (const auto& rule : enableTable()) {
+        if (only.size() && std::find(only.begin(), only.end(), rule.when) == only.end()) continue;
+        const bool on = enabledFor(rule.when, in);
+        for (const QString& name : rule.names) {
+            if (auto* a = findChild<QAction*>(name)) a->setEnabled(on);
+            else if (auto* w = findChild<QWidget*>(name)) w->setEnabled(on);
+        }
+    }
 }
 
 bool TfrmQuenda::linkRunning() const {
@@ -477,7 +477,6 @@ bool TfrmQuenda::linkRunning() const {
 }
 
 void TfrmQuenda::startLink() {
-    emit linkStartRequested(portName_, debugMessages_);
     if (options_.startLink) {
         options_.startLink(portName_, debugMessages_);
         linkStarted_ = true;

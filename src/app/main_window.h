@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/command_line.h"
+#include "app/enable_table.h"
 #include "app/message_log.h"
 #include "app/services.h"
 #include "app/window_services.h"
@@ -69,6 +70,8 @@ public:
 
     void SetStatus(const QString& text) override;
     void EnableControls(bool connected) override;
+    // Sets the controls of the given rules (all rules when empty) for the present state.
+    void applyEnableRules(std::initializer_list<EnableWhen> only = {});
 
     // Record displays, forwarded to every page (and the window's own status parts).
     void ShowDeviceInfo() override;
@@ -91,8 +94,6 @@ public:
     Page* page(const QString& objectName) const;
     QPlainTextEdit* messageLog() const { return mem_; }
     QLabel* statusPanel(int i) const { return sbPanels_[i]; }
-    MessageLog& log() { return *log_; }
-    StatusDisplay& statusDisplay() { return *status_; }
     bool linkRunning() const;
 
     // The file-description line: path, modified time, size and "bytes"; empty when missing.
@@ -132,9 +133,6 @@ public slots:
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
 
-signals:
-    void linkStartRequested(const QString& port, bool debug);
-
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -160,7 +158,6 @@ private:
     void buildStatusBar();
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
                        void (TfrmQuenda::*slot)());
-    void setCaptionDisconnected();
 
     WindowOptions options_;
     std::shared_ptr<DeviceState> state_ = std::make_shared<DeviceState>();
@@ -180,7 +177,6 @@ private:
     QMenu* mnuFile_ = nullptr;
     QMenu* mnuOptions_ = nullptr;
     QMenu* mnuHelp_ = nullptr;
-    QAction* mnuConnect_ = nullptr;
     QAction* mnuShowRC433_ = nullptr;
 
     QString portName_;

@@ -209,26 +209,8 @@ void StatusDisplay::showGeoClock() {
     if (dtp && d.isValid() && !dtp->hasFocus()) dtp->setDate(d);
 }
 
-void StatusDisplay::enableByRules(std::initializer_list<EnableWhen> kinds) {
-    const DeviceState& s = win_.state();
-    EnableInputs in;
-    in.connected = win_.isConnected();
-    in.mode = s.Config.Mode;
-    in.tempWater = s.Info.TempWater;
-    in.tempSlave = s.Info.TempSlave;
-    in.fanMode = s.Expert.FanMode;
-    if (auto* led = control<QAbstractButton>(QStringLiteral("rbtFMOLED")))
-        in.fanByBrightness = led->isChecked();
-    for (const auto& rule : enableTable()) {
-        if (std::find(kinds.begin(), kinds.end(), rule.when) == kinds.end()) continue;
-        const bool on = enabledFor(rule.when, in);
-        for (const QString& name : rule.names)
-            if (auto* w = control<QWidget>(name)) w->setEnabled(on);
-    }
-}
-
 void StatusDisplay::enableSensorControls() {
-    enableByRules({EnableWhen::Sensor, EnableWhen::SlaveSensor, EnableWhen::WaterHysteresis});
+    win_.applyEnableRules({EnableWhen::Sensor, EnableWhen::SlaveSensor, EnableWhen::WaterHysteresis});
 }
 
 bool StatusDisplay::showDeviceClock() {
@@ -270,7 +252,7 @@ void StatusDisplay::showGeoPlace() {
 
 void StatusDisplay::enableModeControls() {
     // Also bound to the link: a mode change while disconnected enables nothing.
-    enableByRules({EnableWhen::WeatherTrigger});
+    win_.applyEnableRules({EnableWhen::WeatherTrigger});
 }
 
 void StatusDisplay::showModeText() {

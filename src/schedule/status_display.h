@@ -103,7 +103,6 @@ public:
 
 private:
     template <class T> T* control(const QString& name) const;
-    void enableByRules(std::initializer_list<EnableWhen> kinds);
 
     TfrmQuenda& win_;
 };
