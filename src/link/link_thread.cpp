@@ -331,19 +331,11 @@ bool TthdCom::ServeOne() {
     }
     if (Pending(rqGetChart)) {
         Status(Msg(QStringLiteral("ReadingChart")));
-        protocol_->announce("GetChart");
-        const bool ok = protocol_->Query(cmdGetChart, nChart);
-        if (ok) Hand(host_->StoreRecord(LinkRecord::Chart, protocol_->buffer()));
-        Status(Msg(QStringLiteral("Done")));
-        if (!ok) Identify();
+        ReadRecord(cmdGetChart, nChart, "GetChart", LinkRecord::Chart, true);
         return true;
     }
     if (Pending(rqGetHealth)) {
-        protocol_->announce("GetHealth");
-        const bool ok = protocol_->Query(cmdGetHealth, nHealth);
-        if (ok) Hand(host_->StoreRecord(LinkRecord::Health, protocol_->buffer()));
-        Status(Msg(QStringLiteral("Done")));
-        if (!ok) Identify();
+        ReadRecord(cmdGetHealth, nHealth, "GetHealth", LinkRecord::Health, true);
         return true;
     }
     if (Pending(rqSetExpertWeather)) {
@@ -373,12 +365,12 @@ bool TthdCom::ServeOne() {
     return false;
 }
 
-void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record) {
+void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone) {
     protocol_->announce(name);
-    if (protocol_->Query(code, n))
-        Hand(host_->StoreRecord(record, protocol_->buffer()));
-    else
-        Identify(); // the bit stays raised, so the read is tried again later
+    const bool ok = protocol_->Query(code, n);
+    if (ok) Hand(host_->StoreRecord(record, protocol_->buffer()));
+    if (reportDone) Status(Msg(QStringLiteral("Done")));
+    if (!ok) Identify(); // the bit stays raised, so the read is tried again later
 }
 
 void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord record) {

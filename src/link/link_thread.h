@@ -118,7 +118,8 @@ private:
     void ConnectSequence();
     bool Pass(); // false: leave
     bool ServeOne();
-    void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record);
+    // reportDone: the "Done" status follows the read, whether it succeeded or not.
+    void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone = false);
     void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record);
     void SetInfo(uint32_t servedBit);
     void SpecialFunction(const char* name, uint32_t bit, uint8_t function);
