@@ -1,6 +1,7 @@
 // Pieces shared by the link tests: a window that records what the link hands over,
-// a port wrapper that lets the test keep the scripted port the link thread owns, and
-// a small scripted device that answers every command with fixed records.
+// a port wrapper that lets the test keep the scripted port the link thread owns, a
+// small scripted device that answers every command with fixed records, and a rig that
+// runs a link on the recording window.
 #pragma once
 
 #include "common/scripted_port.h"
@@ -244,14 +245,6 @@ private:
     int nextRow_ = 0;
 };
 
-// The command codes of written lines ("80", "82", ...).
-inline QStringList commandCodes(const QList<QByteArray>& lines, int from = 0) {
-    QStringList out;
-    for (int i = from; i < lines.size(); ++i)
-        out << QString::fromLatin1(lines[i].left(2));
-    return out;
-}
-
 // Polls cond (on the test's thread) for up to ms, in small steps.
 inline bool waitFor(const std::function<bool()>& cond, int ms) {
     QElapsedTimer t;
@@ -261,6 +254,64 @@ inline bool waitFor(const std::function<bool()>& cond, int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// A link on a headless window, and the waits every link test uses. A rig with members
+// the link thread reaches (a scripted device, say) calls stopLink() in its own
+// destructor, before those members go.
+struct LinkRig {
+    std::shared_ptr<DeviceState> state = std::make_shared<DeviceState>();
+    RecordingWindow window{state};
+    std::shared_ptr<HeadlessLinkHost> host = std::make_shared<HeadlessLinkHost>(window);
+    std::shared_ptr<TthdCom> link;
+    const int waitMs; // the default bound of until() and untilEvent()
+
+    explicit LinkRig(int defaultWaitMs = 5000) : waitMs(defaultWaitMs) {}
+    ~LinkRig() { stopLink(); }
+    LinkRig(const LinkRig&) = delete;
+    LinkRig& operator=(const LinkRig&) = delete;
+
+    // Assigned before the thread starts: device callbacks reach the link through it.
+    void startLink(const QString& portText, bool debug, TthdCom::Options options) {
+        link = std::make_shared<TthdCom>(state, host, portText, debug, std::move(options));
+        link->Start();
+    }
+    void stopLink() {
+        if (link) link->Terminate();
+        link.reset();
+        TthdCom::WaitForThreads(20000);
+    }
+    bool until(const std::function<bool(RecordingWindow&)>& pred, int ms = -1) {
+        return host->WaitUntil([&](LinkWindow&) { return pred(window); }, ms < 0 ? waitMs : ms);
+    }
+    bool untilEvent(const QString& kind, const QString& text = QString(), int ms = -1) {
+        return until([&](RecordingWindow& w) { return w.count(kind, text) > 0; }, ms);
+    }
+    bool untilStatus(const QString& text, int ms = -1) {
+        return untilEvent(QStringLiteral("status"), text, ms);
+    }
+    // Runs f on the window's side.
+    template <class F> auto onWindow(F f) {
+        decltype(f(window)) r{};
+        host->Inspect([&](LinkWindow&) { r = f(window); });
+        return r;
+    }
+    QString dump() {
+        return onWindow([](RecordingWindow& w) { return w.dump(); });
+    }
+    bool finish(int ms = 5000) {
+        link->Terminate();
+        return waitFor([&] { return link->Finished(); }, ms);
+    }
+};
+
+// The command codes of written lines ("80", "82", ...).
+inline QStringList commandCodes(const QList<QByteArray>& lines, int from = 0) {
+    QStringList out;
+    for (int i = from; i < lines.size(); ++i)
+        out << QString::fromLatin1(lines[i].left(2));
+    return out;
 }
 
 } // namespace quenda::testing

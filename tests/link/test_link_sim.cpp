@@ -58,44 +58,13 @@ struct SimPort {
     }
 };
 
-struct Rig {
-    std::shared_ptr<DeviceState> state = std::make_shared<DeviceState>();
-    RecordingWindow window{state};
-    std::shared_ptr<HeadlessLinkHost> host = std::make_shared<HeadlessLinkHost>(window);
-    std::shared_ptr<TthdCom> link;
-
-    ~Rig() {
-        if (link) link->Terminate();
-        link.reset();
-        TthdCom::WaitForThreads(20000);
-    }
+struct Rig : LinkRig {
+    Rig() : LinkRig(10000) {}
     void start(const QString& port) {
         TthdCom::Options o;
         o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
         o.timing = LinkTiming{kStep, 1, 20};
-        link = std::make_shared<TthdCom>(state, host, port, false, o);
-        link->Start();
-    }
-    bool until(const std::function<bool(RecordingWindow&)>& pred, int ms = 10000) {
-        return host->WaitUntil([&](LinkWindow&) { return pred(window); }, ms);
-    }
-    bool untilStatus(const QString& text, int ms = 10000) {
-        return until([&](RecordingWindow& w) { return w.count(QStringLiteral("status"), text) > 0; }, ms);
-    }
-    bool untilKind(const QString& kind, int ms = 10000) {
-        return until([&](RecordingWindow& w) { return w.count(kind) > 0; }, ms);
-    }
-    template <class F> auto onWindow(F f) {
-        decltype(f(window)) r{};
-        host->Inspect([&](LinkWindow&) { r = f(window); });
-        return r;
-    }
-    QString dump() {
-        return onWindow([](RecordingWindow& w) { return w.dump(); });
-    }
-    bool finish(int ms = 5000) {
-        link->Terminate();
-        return waitFor([&] { return link->Finished(); }, ms);
+        startLink(port, false, std::move(o));
     }
 };
 
@@ -117,7 +86,7 @@ private slots:
         QVERIFY(sp.start());
         Rig rig;
         rig.start(sp.path() + QStringLiteral(" (simulated device)"));
-        QVERIFY2(rig.untilKind(QStringLiteral("ShowWeatherSettings")), qPrintable(rig.dump()));
+        QVERIFY2(rig.untilEvent(QStringLiteral("ShowWeatherSettings")), qPrintable(rig.dump()));
 
         const QStringList expected = {"80", "82", "81", "85", "83", "83", "83", "83", "83", "83", "87", "86"};
         QCOMPARE(sp.codes().mid(0, expected.size()), expected);
@@ -164,7 +133,7 @@ private slots:
         QVERIFY(sp.start());
         Rig rig;
         rig.start(sp.path());
-        QVERIFY(rig.untilKind(QStringLiteral("ShowWeatherSettings")));
+        QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
         FaultOptions f;
         f.silent = which == 0;
         f.garbage = which == 1;
@@ -257,7 +226,7 @@ private slots:
         } else {
             QTest::qWait(100); // several polls: the link stays, the controls stay off
             QVERIFY(!rig.link->Finished());
-            if (bootloader) QVERIFY(rig.untilKind(QStringLiteral("firmware")));
+            if (bootloader) QVERIFY(rig.untilEvent(QStringLiteral("firmware")));
             QVERIFY(rig.finish());
         }
         QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
@@ -272,7 +241,7 @@ private slots:
         QVERIFY(first.start() && second.start());
         Rig rig;
         rig.start(first.path());
-        QVERIFY(rig.untilKind(QStringLiteral("ShowWeatherSettings")));
+        QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
         rig.link->SetPortName(second.path() + QStringLiteral(" (second)"), false);
         QVERIFY(rig.until(
             [](RecordingWindow& w) { return w.count(QStringLiteral("ShowWeatherSettings")) == 2; }));

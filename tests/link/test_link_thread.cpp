@@ -17,50 +17,21 @@ namespace {
 
 constexpr int kStep = 5; // ms per wait step: a "1 s" wait is 50 ms here
 
-struct Rig {
-    std::shared_ptr<DeviceState> state = std::make_shared<DeviceState>();
-    RecordingWindow window{state};
-    std::shared_ptr<HeadlessLinkHost> host = std::make_shared<HeadlessLinkHost>(window);
+struct Rig : LinkRig {
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>();
     std::shared_ptr<PortTap> tap = std::make_shared<PortTap>();
     ScriptedDevice device;
-    std::shared_ptr<TthdCom> link;
     LinkTiming timing{kStep, 1, 5};
 
     Rig() {
         port->setResponder([this](const QByteArray& line) { return device.answer(line); });
     }
-    ~Rig() {
-        if (link) link->Terminate();
-        link.reset();
-        TthdCom::WaitForThreads(20000);
-    }
+    ~Rig() { stopLink(); } // the link thread answers through the device
     void start(const QString& portText = QStringLiteral("COM5"), bool debug = false) {
         TthdCom::Options o;
         o.makePort = [p = port, t = tap] { return std::make_unique<TappedPort>(p, t); };
         o.timing = timing;
-        // Assigned before the thread starts: device callbacks reach the link through it.
-        link = std::make_shared<TthdCom>(state, host, portText, debug, o);
-        link->Start();
-    }
-    bool until(const std::function<bool(RecordingWindow&)>& pred, int ms = 5000) {
-        return host->WaitUntil([&](LinkWindow&) { return pred(window); }, ms);
-    }
-    bool untilEvent(const QString& kind, const QString& text = QString(), int ms = 5000) {
-        return until([&](RecordingWindow& w) { return w.count(kind, text) > 0; }, ms);
-    }
-    // Runs f on the window's side.
-    template <class F> auto onWindow(F f) {
-        decltype(f(window)) r{};
-        host->Inspect([&](LinkWindow&) { r = f(window); });
-        return r;
-    }
-    QString dump() {
-        return onWindow([](RecordingWindow& w) { return w.dump(); });
-    }
-    bool finish(int ms = 5000) {
-        link->Terminate();
-        return waitFor([&] { return link->Finished(); }, ms);
+        startLink(portText, debug, std::move(o));
     }
 };
 
