@@ -97,10 +97,14 @@ bool SchedulePage::geoMode() const {
     return win_.state().Config.Mode == 2;
 }
 
-void SchedulePage::setHeaders() {
-    sgSchedule_->setCellText(kColLine, 0, Msg(QStringLiteral("Line")));
+void SchedulePage::setTimeHeader() {
     sgSchedule_->setCellText(kColTime, 0,
                              Msg(geoMode() ? QStringLiteral("Altitude") : QStringLiteral("Time")));
+}
+
+void SchedulePage::setHeaders() {
+    sgSchedule_->setCellText(kColLine, 0, Msg(QStringLiteral("Line")));
+    setTimeHeader();
     sgSchedule_->setCellText(kColDisplay, 0, Msg(QStringLiteral("Display")));
     sgSchedule_->setCellText(kColClouds, 0, Msg(QStringLiteral("Clouds")));
     sgSchedule_->setCellText(kColStorms, 0, Msg(QStringLiteral("Storms")));
@@ -141,8 +145,7 @@ QString SchedulePage::timeText(int line) const {
 
 void SchedulePage::ShowSchedule() {
     DeviceState& st = win_.state();
-    sgSchedule_->setCellText(kColTime, 0,
-                             Msg(geoMode() ? QStringLiteral("Altitude") : QStringLiteral("Time")));
+    setTimeHeader(); // the mode decides between time and altitude
     const int lines = int(st.Schedule.size());
     ensureCells(std::max(1, lines));
     sgSchedule_->setTag(st.Info.CurrentRow);

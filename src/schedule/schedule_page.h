@@ -67,6 +67,7 @@ public:
 
 private:
     bool geoMode() const;
+    void setTimeHeader();
     void setHeaders();
     void ensureCells(int rows);
     // Copies or swaps channel columns; the common tail of paste and swap.
