@@ -1,5 +1,6 @@
 // The line protocol against a scripted port: line formats, reply checks, failure
 // results, log texts and debug lines.
+#include "common/read_commands.h"
 #include "common/scripted_port.h"
 #include "lang/texts.h"
 #include "link/protocol.h"
@@ -46,16 +47,7 @@ class TestProtocol : public QObject {
 private slots:
     // Every read command: the reply of exactly 2 * (n + 1) + 1 characters fills the buffer.
     void queryReadsExactLength_data() {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("n");
-        QTest::newRow("GetDevice") << 0x80 << 2;
-        QTest::newRow("GetInfo") << 0x81 << 52;
-        QTest::newRow("GetConfig") << 0x82 << 31;
-        QTest::newRow("GetSchedule") << 0x83 << 32;
-        QTest::newRow("GetExpert") << 0x85 << 56;
-        QTest::newRow("GetExpertWeather") << 0x86 << 69;
-        QTest::newRow("GetChart") << 0x87 << 80;
-        QTest::newRow("GetHealth") << 0x88 << 29;
+        testing::addReadCommandRows();
         QTest::newRow("GetBootInfo") << 0x81 << 6;
         QTest::newRow("largest") << 0x81 << 132;
     }

@@ -1,5 +1,6 @@
 // The simulated controller as a state machine, without a terminal: replies, records,
 // clock, schedule playback, chart and health, bootloader, persistence, faults.
+#include "common/read_commands.h"
 #include "sim/faults.h"
 #include "sim/sim_device.h"
 #include "sim/simulator.h"
@@ -67,14 +68,8 @@ private slots:
     void readRepliesHaveExactLengths_data() {
         QTest::addColumn<QByteArray>("code");
         QTest::addColumn<int>("n");
-        QTest::newRow("GetDevice") << QByteArray("80") << 2;
-        QTest::newRow("GetInfo") << QByteArray("81") << 52;
-        QTest::newRow("GetConfig") << QByteArray("82") << 31;
-        QTest::newRow("GetSchedule") << QByteArray("83") << 32;
-        QTest::newRow("GetExpert") << QByteArray("85") << 56;
-        QTest::newRow("GetExpertWeather") << QByteArray("86") << 69;
-        QTest::newRow("GetChart") << QByteArray("87") << 80;
-        QTest::newRow("GetHealth") << QByteArray("88") << 29;
+        for (const testing::ReadCommand& c : testing::kReadCommands)
+            QTest::newRow(c.name) << QByteArray::number(c.code, 16).toUpper() << c.n;
     }
     void readRepliesHaveExactLengths() {
         QFETCH(QByteArray, code);

@@ -2,6 +2,7 @@
 // round trips of every command, records written and read back, and the failure
 // each line fault leads to. The simulator runs in-process on its own thread, and
 // once as the quenda-sim program.
+#include "common/read_commands.h"
 #include "lang/texts.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port.h"
@@ -114,18 +115,7 @@ private slots:
         QCOMPARE(worker.ok, 21);
     }
 
-    void everyReadCommandRoundTrips_data() {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("n");
-        QTest::newRow("GetDevice") << 0x80 << 2;
-        QTest::newRow("GetInfo") << 0x81 << 52;
-        QTest::newRow("GetConfig") << 0x82 << 31;
-        QTest::newRow("GetSchedule") << 0x83 << 32;
-        QTest::newRow("GetExpert") << 0x85 << 56;
-        QTest::newRow("GetExpertWeather") << 0x86 << 69;
-        QTest::newRow("GetChart") << 0x87 << 80;
-        QTest::newRow("GetHealth") << 0x88 << 29;
-    }
+    void everyReadCommandRoundTrips_data() { testing::addReadCommandRows(); }
     void everyReadCommandRoundTrips() {
         QFETCH(int, code);
         QFETCH(int, n);
