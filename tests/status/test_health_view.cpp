@@ -8,9 +8,7 @@ using namespace quenda;
 
 namespace {
 void setCounter(THealth& h, int band, uint32_t v) {
-    h.Counter[band][0] = uint8_t(v);
-    h.Counter[band][1] = uint8_t(v >> 8);
-    h.Counter[band][2] = uint8_t(v >> 16);
+    writeField(&h, *findField(RecordKind::Health, "Counter"), band, v);
 }
 
 // Ten years of work split over two voltage bands: the scale is exactly the width.

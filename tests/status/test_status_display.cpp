@@ -496,10 +496,8 @@ private slots:
         s.Config.StormD = 40;
         THealth& h = s.Health;
         h.PowerCycles = 37;
-        auto set = [&](int band, uint32_t v) {
-            for (int k = 0; k < 3; ++k)
-                h.Counter[band][k] = uint8_t(v >> (8 * k));
-        };
+        const FieldDesc& counter = *findField(RecordKind::Health, "Counter");
+        auto set = [&](int band, uint32_t v) { writeField(&h, counter, band, v); };
         set(hbVBelow26, 3000);
         set(hbV260, 520000);
         set(hbV290, 14000);
