@@ -220,14 +220,18 @@ SimDevice::SimDevice(DeviceOptions options, Clock clock)
     lastReal_ = now_();
     deviceMs_ = epoch().msecsTo(QDateTime(start.date(), start.time(), Qt::UTC));
     resetTimers();
-    const int64_t interval = int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    const int64_t interval = chartIntervalMs();
     for (int i = 0; i < kChartSamples; ++i)
         r_.chart.Sample[i] = measurement(r_.expert.ChartMode, deviceMs_ - i * interval);
     refreshInfo();
 }
 
+int64_t SimDevice::chartIntervalMs() const {
+    return int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+}
+
 void SimDevice::resetTimers() {
-    nextChart_ = deviceMs_ + int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    nextChart_ = deviceMs_ + chartIntervalMs();
     nextHealth_ = deviceMs_ + kHealthPeriodMs;
 }
 
@@ -242,7 +246,7 @@ void SimDevice::advance() {
     fraction_ = step - double(whole);
     deviceMs_ += whole;
 
-    const int64_t interval = int64_t(std::max<int>(1, r_.expert.ChartInterval)) * 60000;
+    const int64_t interval = chartIntervalMs();
     if (nextChart_ <= deviceMs_) {
         int64_t due = (deviceMs_ - nextChart_) / interval + 1;
         if (due > kChartSamples) {
@@ -600,9 +604,7 @@ Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p
     case 0x01: {
         if (p.size() != 6) return rejected();
         ++resets_;
-        uint32_t sum = 0;
-        for (int64_t a = lowWritten_; a >= 0 && a <= highWritten_; ++a)
-            sum += flash_[size_t(a)];
+        const uint32_t sum = writtenSum();
         if (blocks_ > 0)
             events << QStringLiteral("reset blocks=%1 first=0x%2 last=0x%3 sum=%4")
                           .arg(blocks_)
@@ -696,6 +698,10 @@ int SimDevice::saves() {
 }
 uint32_t SimDevice::imageSum() {
     Lock g(m_);
+    return writtenSum();
+}
+
+uint32_t SimDevice::writtenSum() const {
     uint32_t sum = 0;
     for (int64_t a = lowWritten_; a >= 0 && a <= highWritten_; ++a)
         sum += flash_[size_t(a)];

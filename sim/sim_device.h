@@ -115,6 +115,8 @@ private:
     void recordChartSample(int64_t deviceMs);
     void countHealth(int64_t periods);
     void resetTimers();
+    int64_t chartIntervalMs() const; // ChartInterval minutes, at least one
+    uint32_t writtenSum() const;     // imageSum() under a lock already held
     bool saveState(QString* error) const;
     bool loadState();
 
