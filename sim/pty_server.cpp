@@ -245,7 +245,6 @@ void PtyServer::run(const std::atomic<bool>* externalStop) {
     externalStop_ = externalStop;
     if (master_ < 0 && !open()) return;
     QByteArray line;
-    bool overlong = false;
     char buf[4096];
     while (!stopping() && !closed_) {
         pollfd p{master_, POLLIN, 0};
@@ -266,11 +265,8 @@ void PtyServer::run(const std::atomic<bool>* externalStop) {
             if (c == '\n' || c == '\r') {
                 if (!line.isEmpty()) serveLine(line);
                 line.clear();
-                overlong = false;
             } else if (line.size() <= kLineCap) {
-                line.append(c);
-            } else if (!overlong) {
-                overlong = true; // the rest of the line is dropped unread
+                line.append(c); // past the cap the rest of the line is dropped unread
             }
         }
     }
