@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace quenda;
@@ -117,24 +118,33 @@ QString ZoneText(int zone) {
     return QStringLiteral("UTC%1%2").arg(zone < 0 ? '-' : '+').arg(std::abs(zone));
 }
 
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 QJsonValue EventValue(double hours) {
     if (hours == astro::MissingTime || !std::isfinite(hours)) return QJsonValue(QJsonValue::Null);
     return hours;
 }
 
-QJsonObject SunJson(const GeoFigures& f) {
-    const TBodyPosition& s = f.sun;
-    const TRiseSet& e = f.sunEvents;
+// What sun and moon have alike: the position and whether rise and set are shown.
+QJsonObject BodyJson(const TBodyPosition& b, const TRiseSet& e) {
     QJsonObject o;
-    o[QStringLiteral("azimuthDeg")] = Degrees(s.Azimuth);
-    o[QStringLiteral("altitudeDeg")] = Degrees(s.Altitude);
-    o[QStringLiteral("rightAscensionDeg")] = Degrees(s.RA);
-    o[QStringLiteral("declinationDeg")] = Degrees(s.Dec);
-    o[QStringLiteral("eclipticLongitudeDeg")] = Degrees(s.EclLon);
-    o[QStringLiteral("distanceKm")] = s.Distance;
-    o[QStringLiteral("angularDiameterDeg")] = Degrees(s.AngularDiameter);
-    o[QStringLiteral("sign")] = QString::fromUtf8(s.SignName.data(), qsizetype(s.SignName.size()));
+    o[QStringLiteral("azimuthDeg")] = Degrees(b.Azimuth);
+    o[QStringLiteral("altitudeDeg")] = Degrees(b.Altitude);
+    o[QStringLiteral("rightAscensionDeg")] = Degrees(b.RA);
+    o[QStringLiteral("declinationDeg")] = Degrees(b.Dec);
+    o[QStringLiteral("eclipticLongitudeDeg")] = Degrees(b.EclLon);
+    o[QStringLiteral("distanceKm")] = b.Distance;
+    o[QStringLiteral("angularDiameterDeg")] = Degrees(b.AngularDiameter);
+    o[QStringLiteral("sign")] = Utf8(b.SignName);
     o[QStringLiteral("riseAndSet")] = RiseAndSetDiffer(e);
+    return o;
+}
+
+QJsonObject SunJson(const GeoFigures& f) {
+    const TRiseSet& e = f.sunEvents;
+    QJsonObject o = BodyJson(f.sun, e);
     o[QStringLiteral("rise")] = e.Rise;
     o[QStringLiteral("set")] = e.Set;
     o[QStringLiteral("dayLength")] = DayLength(e);
@@ -152,24 +162,15 @@ QJsonObject SunJson(const GeoFigures& f) {
 QJsonObject MoonJson(const GeoFigures& f) {
     const TBodyPosition& m = f.moon;
     const TRiseSet& e = f.moonEvents;
-    QJsonObject o;
-    o[QStringLiteral("azimuthDeg")] = Degrees(m.Azimuth);
-    o[QStringLiteral("altitudeDeg")] = Degrees(m.Altitude);
-    o[QStringLiteral("rightAscensionDeg")] = Degrees(m.RA);
-    o[QStringLiteral("declinationDeg")] = Degrees(m.Dec);
+    QJsonObject o = BodyJson(m, e);
     o[QStringLiteral("geocentricRightAscensionDeg")] = Degrees(m.GeoRA);
     o[QStringLiteral("geocentricDeclinationDeg")] = Degrees(m.GeoDec);
-    o[QStringLiteral("eclipticLongitudeDeg")] = Degrees(m.EclLon);
     o[QStringLiteral("eclipticLatitudeDeg")] = Degrees(m.EclLat);
-    o[QStringLiteral("distanceKm")] = m.Distance;
     o[QStringLiteral("topocentricDistanceKm")] = m.TopoDistance;
-    o[QStringLiteral("angularDiameterDeg")] = Degrees(m.AngularDiameter);
     o[QStringLiteral("ageDeg")] = Degrees(m.Age);
     o[QStringLiteral("illuminated")] = m.Phase;
     o[QStringLiteral("phaseIndex")] = MoonPhaseIndex(m.Age);
-    o[QStringLiteral("phaseName")] = QString::fromUtf8(m.PhaseName.data(), qsizetype(m.PhaseName.size()));
-    o[QStringLiteral("sign")] = QString::fromUtf8(m.SignName.data(), qsizetype(m.SignName.size()));
-    o[QStringLiteral("riseAndSet")] = RiseAndSetDiffer(e);
+    o[QStringLiteral("phaseName")] = Utf8(m.PhaseName);
     o[QStringLiteral("rise")] = EventValue(e.Rise);
     o[QStringLiteral("set")] = EventValue(e.Set);
     o[QStringLiteral("transit")] = EventValue(e.Transit);
@@ -188,17 +189,14 @@ void PrintText(const Options& opt, const QDate& date, const QTime& time, int zon
                     QString::fromStdString(FormatDecimal1(opt.lon)));
     out += QString::fromStdString(GeoText(f));
     out += QStringLiteral("Sun transit: %1, lower transit: %2, sign: %3\n")
-               .arg(hm(s.Transit), hm(s.LowerTransit),
-                    QString::fromUtf8(f.sun.SignName.data(), f.sun.SignName.size()));
+               .arg(hm(s.Transit), hm(s.LowerTransit), Utf8(f.sun.SignName));
     out += QStringLiteral("Twilight: civil %1 - %2, nautical %3 - %4, astronomical %5 - %6\n")
                .arg(hm(s.CivilDawn), hm(s.CivilDusk), hm(s.NauticalDawn), hm(s.NauticalDusk), hm(s.AstroDawn),
                     hm(s.AstroDusk));
     out += QStringLiteral("Moon transit: %1, lower transit: %2, sign: %3\n")
-               .arg(hm(m.Transit), hm(m.LowerTransit),
-                    QString::fromUtf8(f.moon.SignName.data(), f.moon.SignName.size()));
+               .arg(hm(m.Transit), hm(m.LowerTransit), Utf8(f.moon.SignName));
     out += QStringLiteral("Moon phase: %1, age %2\u00B0\n")
-               .arg(QString::fromUtf8(f.moon.PhaseName.data(), f.moon.PhaseName.size()),
-                    QString::fromStdString(FormatDecimal1(Degrees(f.moon.Age))));
+               .arg(Utf8(f.moon.PhaseName), QString::fromStdString(FormatDecimal1(Degrees(f.moon.Age))));
     out += QStringLiteral("Sidereal time: Greenwich %1, local %2\n\n")
                .arg(ClockText(f.gst, true), ClockText(f.lst, true));
     const QByteArray bytes = out.toUtf8();
