@@ -138,9 +138,14 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString m = QStringLiteral("Messages");
         const QString f = QStringLiteral("frmQuenda");
-        auto de = [&](const char* key, const QString& text, const QString& section) {
-            QTest::addRow("de %s", key) << kGerman << section << QString::fromLatin1(key) << text;
+        // Rows of one language, named by its tag and the key.
+        auto rowsOf = [](int language, const char* tag) {
+            return [language, tag](const char* key, const QString& text, const QString& section) {
+                QTest::addRow("%s %s", tag, key) << language << section << QString::fromLatin1(key) << text;
+            };
         };
+        const auto de = rowsOf(kGerman, "de");
+        const auto en = rowsOf(kEnglish, "en");
         de("LetterCloud", QStringLiteral("W"), m);
         de("LetterStorm", QStringLiteral("G"), m);
         de("LetterCooler", QStringLiteral("K"), m);
@@ -160,9 +165,6 @@ private slots:
         de("ColorDeepRed", QStringLiteral("Tiefrot"), m);
         de("lblName0.Caption", QStringLiteral("Beschriftung Kanal %s"), f);
         de("tsChannels.Caption", QString::fromUtf16(u"Kan\u00e4le %s"), f);
-        auto en = [&](const char* key, const QString& text, const QString& section) {
-            QTest::addRow("en %s", key) << kEnglish << section << QString::fromLatin1(key) << text;
-        };
         en("SystemSuspending", QStringLiteral("System is  standby"), m);
         en("InstallingDevice", QStringLiteral("Adding \"%s\" to the system..."), m);
         en("ColorDeepRed", QStringLiteral("Deep red"), m);
