@@ -17,6 +17,14 @@ void QtSerialPort::fail(const QString& text) {
     error_ = text.isEmpty() ? QStringLiteral("Serial port error") : text;
 }
 
+// Starts a call: clears the last error, and fails when the port is not open.
+bool QtSerialPort::ready() {
+    error_.clear();
+    if (isOpen()) return true;
+    fail(QStringLiteral("Port not open"));
+    return false;
+}
+
 bool QtSerialPort::open(const QString& name) {
     error_.clear();
     close();
@@ -24,31 +32,24 @@ bool QtSerialPort::open(const QString& name) {
     // A port object left from another thread would have its notifiers on that thread.
     if (!port_ || port_->thread() != QThread::currentThread()) port_ = std::make_unique<QSerialPort>();
     port_->setPortName(name);
-    if (!port_->open(QIODevice::ReadWrite)) {
+    // The port's own text first: closing would replace it.
+    const auto failOpen = [this] {
         fail(port_->errorString());
+        if (port_->isOpen()) port_->close();
         port_->clearError();
         return false;
-    }
+    };
+    if (!port_->open(QIODevice::ReadWrite)) return failOpen();
     const bool ok = port_->setBaudRate(QSerialPort::Baud115200) && port_->setDataBits(QSerialPort::Data8) &&
                     port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
                     port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!ok) {
-        fail(port_->errorString());
-        port_->close();
-        port_->clearError();
-        return false;
-    }
+    if (!ok) return failOpen();
     // Pseudo-terminals and some adapters have no modem lines; that is harmless here.
     port_->setDataTerminalReady(false);
     if (port_->error() == QSerialPort::UnsupportedOperationError) port_->clearError();
     port_->setRequestToSend(false);
     if (port_->error() == QSerialPort::UnsupportedOperationError) port_->clearError();
-    if (port_->error() != QSerialPort::NoError) {
-        fail(port_->errorString());
-        port_->close();
-        port_->clearError();
-        return false;
-    }
+    if (port_->error() != QSerialPort::NoError) return failOpen();
     return true;
 }
 
@@ -62,11 +63,7 @@ void QtSerialPort::close() {
 }
 
 bool QtSerialPort::purge() {
-    error_.clear();
-    if (!isOpen()) {
-        fail(QStringLiteral("Port not open"));
-        return false;
-    }
+    if (!ready()) return false;
     // Also takes what QSerialPort already buffered internally.
     if (!port_->clear(QSerialPort::AllDirections)) {
         fail(port_->errorString());
@@ -77,11 +74,7 @@ bool QtSerialPort::purge() {
 }
 
 bool QtSerialPort::write(const QByteArray& data) {
-    error_.clear();
-    if (!isOpen()) {
-        fail(QStringLiteral("Port not open"));
-        return false;
-    }
+    if (!ready()) return false;
     QDeadlineTimer deadline(timeoutMs_);
     if (port_->write(data) != data.size()) {
         fail(port_->errorString());
@@ -106,13 +99,12 @@ bool QtSerialPort::write(const QByteArray& data) {
 }
 
 QByteArray QtSerialPort::read(int n) {
-    error_.clear();
     QByteArray out;
-    if (n <= 0) return out;
-    if (!isOpen()) {
-        fail(QStringLiteral("Port not open"));
+    if (n <= 0) {
+        error_.clear();
         return out;
     }
+    if (!ready()) return out;
     QDeadlineTimer deadline(timeoutMs_);
     for (;;) {
         out += port_->read(n - out.size());

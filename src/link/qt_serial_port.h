@@ -36,6 +36,7 @@ public:
 
 private:
     void fail(const QString& text);
+    bool ready();
 
     int timeoutMs_;
     QString name_;
