@@ -58,9 +58,14 @@ double AcosClamped(double x) {
     return std::acos(std::clamp(x, -1.0, 1.0));
 }
 
+// Julian date of 0h UT of jd's day.
+double DayStart(double jd) {
+    return std::floor(jd - 0.5) + 0.5;
+}
+
 // T0 of the sidereal-time series for the 0h UT of jd's day, hours (not reduced).
 double SiderealT0(double jd) {
-    const double jd0 = std::floor(jd - 0.5) + 0.5;
+    const double jd0 = DayStart(jd);
     const double t = (jd0 - astro::J2000) / 36525;
     return (0.000025862 * t + 2400.051336) * t + 6.697374558;
 }
@@ -341,17 +346,17 @@ void RiseSetBetween(const TBodyPosition& body1, const TBodyPosition& body2, TRis
 }
 
 void SunRiseSetUT(TRiseSet& result, double latRad, double lonRad, double deltaTSeconds, double jd) {
-    SunEventsUT(result, latRad, lonRad, deltaTSeconds, std::floor(jd - 0.5) + 0.5);
+    SunEventsUT(result, latRad, lonRad, deltaTSeconds, DayStart(jd));
 }
 
 void MoonRiseSetUT(TRiseSet& result, double latRad, double lonRad, double deltaTSeconds, double jd) {
-    MoonEventsUT(result, latRad, lonRad, deltaTSeconds, std::floor(jd - 0.5) + 0.5);
+    MoonEventsUT(result, latRad, lonRad, deltaTSeconds, DayStart(jd));
 }
 
 void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, double deltaTSeconds,
                 double jd) {
     const double m = zoneHours;
-    const double jd0 = std::floor(jd - 0.5) + 0.5;
+    const double jd0 = DayStart(jd);
     SunEventsUT(result, latRad, lonRad, deltaTSeconds, jd0);
 
     // An event past the end of the local day (zones east of UTC) belongs to the next
@@ -390,7 +395,7 @@ void SunRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, d
 void MoonRiseSet(TRiseSet& result, int zoneHours, double latRad, double lonRad, double deltaTSeconds,
                  double jd) {
     const double m = zoneHours;
-    const double jd0 = std::floor(jd - 0.5) + 0.5;
+    const double jd0 = DayStart(jd);
     TRiseSet r;
     MoonEventsUT(r, latRad, lonRad, deltaTSeconds, jd0);
 

@@ -71,9 +71,9 @@ namespace astro {
 inline constexpr double Pi = 3.141592653589793238462643383279502884;
 inline constexpr double Epoch1990 = 2447891.5; // 1990 January 0.0
 inline constexpr double J2000 = 2451545;
-inline constexpr double DeltaT = 65;                        // seconds, terrestrial minus universal time
-inline constexpr double DeltaTDays = 0.0007523148148148148; // 65 s
-inline constexpr double EarthRadius = 6378.137;             // km, equatorial
+inline constexpr double DeltaT = 65; // seconds, terrestrial minus universal time
+inline constexpr double DeltaTDays = DeltaT / 86400;
+inline constexpr double EarthRadius = 6378.137; // km, equatorial
 inline constexpr double PolarRatio = 0.9966471893352525;
 inline constexpr double Refraction = 0.009890199094634533;       // 34 arc minutes
 inline constexpr double CivilAltitude = -0.10471975511965978;    // -6 degrees
