@@ -16,6 +16,14 @@
 
 namespace quenda::testing {
 
+// Shows the window and waits until it is the active one.
+inline bool showActive(TfrmQuenda& w) {
+    w.show();
+    w.activateWindow();
+    QApplication::setActiveWindow(&w);
+    return QTest::qWaitForWindowActive(&w);
+}
+
 inline std::unique_ptr<TfrmQuenda> makeShownWindow(QStringList args = {}) {
     WindowOptions o;
     o.args = std::move(args);
@@ -24,10 +32,7 @@ inline std::unique_ptr<TfrmQuenda> makeShownWindow(QStringList args = {}) {
     o.enumeratePorts = [] { return QStringList(); };
     o.startLink = [](const QString&, bool) {}; // no device: the tests play its part
     auto w = std::make_unique<TfrmQuenda>(std::move(o));
-    w->show();
-    w->activateWindow();
-    QApplication::setActiveWindow(w.get());
-    if (!QTest::qWaitForWindowActive(w.get())) qWarning("window did not become active");
+    if (!showActive(*w)) qWarning("window did not become active");
     return w;
 }
 

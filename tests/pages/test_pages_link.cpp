@@ -78,10 +78,7 @@ struct Connected {
             return TthdCom::Create(std::move(state), std::move(host), name, debug, lo);
         };
         w = std::make_unique<TfrmQuenda>(std::move(o));
-        w->show();
-        w->activateWindow();
-        QApplication::setActiveWindow(w.get());
-        return QTest::qWaitForWindowActive(w.get());
+        return showActive(*w);
     }
     // Connected and every read of the connection served.
     bool initialReadDone() {
