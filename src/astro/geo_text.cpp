@@ -21,29 +21,26 @@ std::string Angle(double rad, const GeoTextStyle& style) {
     return s;
 }
 
+// Appends "<sep><Key>: <value>".
+void AppendField(std::string& s, std::string_view sep, const GeoTextStyle& style, std::string_view key,
+                 const std::string& value) {
+    s += sep;
+    s += Text(style, key);
+    s += ": ";
+    s += value;
+}
+
 // "<Body>: Azimuth: a°, Altitude: h°"
 std::string PositionPart(std::string_view bodyKey, const TBodyPosition& body, const GeoTextStyle& style) {
     std::string s = Text(style, bodyKey);
-    s += ": ";
-    s += Text(style, "Azimuth");
-    s += ": ";
-    s += Angle(body.Azimuth, style);
-    s += ", ";
-    s += Text(style, "Altitude");
-    s += ": ";
-    s += Angle(body.Altitude, style);
+    AppendField(s, ": ", style, "Azimuth", Angle(body.Azimuth, style));
+    AppendField(s, ", ", style, "Altitude", Angle(body.Altitude, style));
     return s;
 }
 
 void AppendRiseSet(std::string& s, const TRiseSet& events, const GeoTextStyle& style) {
-    s += ", ";
-    s += Text(style, "Rise");
-    s += ": ";
-    s += FormatHours(events.Rise);
-    s += ", ";
-    s += Text(style, "Set");
-    s += ": ";
-    s += FormatHours(events.Set);
+    AppendField(s, ", ", style, "Rise", FormatHours(events.Rise));
+    AppendField(s, ", ", style, "Set", FormatHours(events.Set));
 }
 
 } // namespace
@@ -105,10 +102,7 @@ std::string GeoSunLine(const GeoFigures& f, const GeoTextStyle& style) {
     std::string s = PositionPart("Sun", f.sun, style);
     if (RiseAndSetDiffer(f.sunEvents)) {
         AppendRiseSet(s, f.sunEvents, style);
-        s += ", ";
-        s += Text(style, "DayLength");
-        s += ": ";
-        s += FormatHours(DayLength(f.sunEvents));
+        AppendField(s, ", ", style, "DayLength", FormatHours(DayLength(f.sunEvents)));
         s += " ";
         s += Text(style, "Hours");
     }
@@ -118,10 +112,7 @@ std::string GeoSunLine(const GeoFigures& f, const GeoTextStyle& style) {
 std::string GeoMoonLine(const GeoFigures& f, const GeoTextStyle& style) {
     std::string s = PositionPart("Moon", f.moon, style);
     if (RiseAndSetDiffer(f.moonEvents)) AppendRiseSet(s, f.moonEvents, style);
-    s += ", ";
-    s += Text(style, "Phase");
-    s += ": ";
-    s += FormatDecimal1(f.moon.Phase * 100, style.decimalSeparator);
+    AppendField(s, ", ", style, "Phase", FormatDecimal1(f.moon.Phase * 100, style.decimalSeparator));
     s += "%";
     return s;
 }
