@@ -26,6 +26,7 @@ QMutex g_sourceMutex;
 UiLanguageSource g_uiLanguageSource; // guarded by g_sourceMutex
 
 QString readResource(const QString& path) {
+    initLanguageResources();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(f.readAll());
@@ -107,14 +108,8 @@ QStringList TextTable::sections() const {
 
 const TextTable& BuiltinTable(int language) {
     // Parsed once, on first use from whichever thread; immutable afterwards.
-    static const TextTable english = [] {
-        initLanguageResources();
-        return TextTable::parse(readResource(QStringLiteral(":/lang/english.ini")));
-    }();
-    static const TextTable german = [] {
-        initLanguageResources();
-        return TextTable::parse(readResource(QStringLiteral(":/lang/german.ini")));
-    }();
+    static const TextTable english = TextTable::parse(readResource(QStringLiteral(":/lang/english.ini")));
+    static const TextTable german = TextTable::parse(readResource(QStringLiteral(":/lang/german.ini")));
     return language == kGerman ? german : english;
 }
 
@@ -194,7 +189,6 @@ int LoadLanguage(LanguageChoice choice) {
         language = kEnglish; // any other value means English
         break;
     }
-    initLanguageResources();
     BuiltinTable(language); // parse now, on the window's thread
     g_activeLanguage.store(language, std::memory_order_release);
     return language;
