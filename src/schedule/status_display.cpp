@@ -57,6 +57,11 @@ QString timeFormatWithoutZone(const QLocale& loc) {
     return out.trimmed();
 }
 
+// The device's date; invalid when the device reports an impossible one.
+QDate deviceDate(const TInfo& info) {
+    return QDate(2000 + info.Year, info.Month, info.Day);
+}
+
 void setTextUnlessFocused(QLineEdit* e, const QString& text) {
     if (e && !e->hasFocus() && e->text() != text) e->setText(text);
 }
@@ -119,7 +124,7 @@ QString WindowCaption(const QString& statusText) {
 }
 
 QString DeviceClockText(const TInfo& info) {
-    const QDate d(2000 + info.Year, info.Month, info.Day);
+    const QDate d = deviceDate(info);
     const QTime t(info.Hour, info.Minute, info.Second);
     if (!d.isValid() || !t.isValid()) return {};
     // Date and time apart: a device time inside this computer's daylight-saving gap is still shown as sent.
@@ -204,7 +209,7 @@ void StatusDisplay::showGeoClock() {
     setTextUnlessFocused(control<QLineEdit>(QStringLiteral("edtTime")),
                          formatNumber(info.Hour, "00") + QLatin1Char(':') + formatNumber(info.Minute, "00"));
     setValueUnlessFocused(control<QAbstractSlider>(QStringLiteral("trbTime")), info.Hour * 60 + info.Minute);
-    const QDate d(2000 + info.Year, info.Month, info.Day);
+    const QDate d = deviceDate(info);
     auto* dtp = control<QDateTimeEdit>(QStringLiteral("dtp"));
     if (dtp && d.isValid() && !dtp->hasFocus()) dtp->setDate(d);
 }
