@@ -287,12 +287,7 @@ bool TthdCom::Pass() {
 // same record, and a read waits while a write of its record is pending.
 bool TthdCom::ServeOne() {
     if (Pending(rqLoadReef)) {
-        protocol_->announce("LoadReef");
-        state_->clearRequests(rqLoadReef);
-        state_->raise(rqRefreshAll);
-        TransferBuffer& b = protocol_->buffer();
-        b.Payload[0] = 4;
-        if (!protocol_->Send(b, cmdSpecial, 1)) Identify();
+        SpecialFunction("LoadReef", rqLoadReef, 4, rqRefreshAll); // the preset changes every record
         return true;
     }
     if (Pending(rqSetConfig)) {
@@ -388,9 +383,10 @@ void TthdCom::SetInfo(uint32_t servedBit) {
     if (!protocol_->Send(b, cmdSetInfo, nInfo)) Identify();
 }
 
-void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function) {
+void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, uint32_t raiseAfter) {
     protocol_->announce(name);
     state_->clearRequests(bit);
+    if (raiseAfter) state_->raise(raiseAfter);
     TransferBuffer& b = protocol_->buffer();
     b.Payload[0] = function;
     if (!protocol_->Send(b, cmdSpecial, 1)) Identify();

@@ -122,7 +122,8 @@ private:
     void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone = false);
     void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record);
     void SetInfo(uint32_t servedBit);
-    void SpecialFunction(const char* name, uint32_t bit, uint8_t function);
+    // Clears bit, raises raiseAfter, then sends the special function.
+    void SpecialFunction(const char* name, uint32_t bit, uint8_t function, uint32_t raiseAfter = 0);
     void DownloadSchedule();
     void UploadScheduleRow();
     void FirmwareStep();
