@@ -1,6 +1,7 @@
 #include "app/binding.h"
 
 #include <QLocale>
+#include <QAbstractSlider>
 #include <QWidget>
 #include <cfenv>
 #include <cmath>
@@ -15,6 +16,7 @@ QLocale& desktopLocale() {
 } // namespace
 
 bool userChange(const QObject* control) {
+    if (const auto* s = qobject_cast<const QAbstractSlider*>(control); s && s->isSliderDown()) return true;
     const auto* w = qobject_cast<const QWidget*>(control);
     return w && w->hasFocus();
 }
@@ -83,10 +85,6 @@ QString formatNumber(double v, const char* pattern) {
 
 QString levelPercentText(int level) { return formatNumber(level / 40.96, "0.##"); }
 
-std::optional<int> percentToLevel(const QString& text) {
-    const auto v = parseRounded(text, 40.96);
-    if (!v) return std::nullopt;
-    return static_cast<int>(std::clamp<int64_t>(*v, INT32_MIN, INT32_MAX));
-}
+std::optional<int64_t> percentToLevel(const QString& text) { return parseRounded(text, 40.96); }
 
 } // namespace quenda

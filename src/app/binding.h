@@ -11,7 +11,8 @@ class QWidget;
 
 namespace quenda {
 
-// A change handler acts only for a change the user made: its control has the focus.
+// A change handler acts only for a change the user made: its control has the focus,
+// or it is a slider held by the mouse (which belongs to the user even without focus).
 bool userChange(const QObject* control);
 
 // The desktop's locale; tests may replace it.
@@ -30,7 +31,8 @@ QString formatNumber(double v, const char* pattern);
 
 // Percent text of an output level (0..4096 is 0..100 %) and back.
 QString levelPercentText(int level);
-std::optional<int> percentToLevel(const QString& text);
+// Not range-checked: the caller stores it cut to its field's width.
+std::optional<int64_t> percentToLevel(const QString& text);
 
 // Cut to a field's width, as the device record stores it.
 inline uint8_t cut8(int64_t v) { return static_cast<uint8_t>(v & 0xFF); }

@@ -418,6 +418,10 @@ void TfrmQuenda::SetMode(int mode) {
     }
 }
 
+void TfrmQuenda::ShowChannelsPage() {
+    if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
+}
+
 void TfrmQuenda::SetTaskbarProgress(uint64_t completed, uint64_t total) {
     if (taskbar_) taskbar_->setProgress(completed, total);
 }
@@ -527,7 +531,7 @@ void TfrmQuenda::mnuFileClick() {
 
 void TfrmQuenda::mnuModeManualClick() {
     SetMode(0);
-    if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
+    ShowChannelsPage();
     raiseRequest(rqSetConfig);
 }
 
@@ -551,7 +555,7 @@ void TfrmQuenda::mnuModeRGBDemoClick() {
 
 void TfrmQuenda::mnuModeFlashClick() {
     SetMode(4);
-    if (pc_->currentWidget() != page(QStringLiteral("tsChannelsGL"))) ShowPage(page(QStringLiteral("tsChannels")));
+    ShowChannelsPage();
     state_->assignRequests(rqSetConfig);
 }
 

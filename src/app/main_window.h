@@ -64,6 +64,7 @@ public:
     void AddLog(const QString& text) override;
     void ShowPage(QWidget* page) override;
     void SetMode(int mode) override;
+    void ShowChannelsPage() override;
     bool isConnected() const override { return connected_; }
     Dialogs& dialogs() override { return *dialogs_; }
     Clock& clock() override { return *clock_; }

@@ -20,6 +20,8 @@ public:
     virtual void AddLog(const QString& text) = 0;
     virtual void ShowPage(QWidget* page) = 0;
     virtual void SetMode(int mode) = 0;
+    // "Channels A-F", unless "Channels G-L" is the active page already.
+    virtual void ShowChannelsPage() = 0;
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;

@@ -24,11 +24,6 @@ namespace quenda {
 namespace {
 constexpr char kTag[] = "tag";
 
-// A slider held by the mouse belongs to the user even if another control took the focus.
-bool touching(const QSlider* s) {
-    return s->hasFocus() || s->isSliderDown();
-}
-
 int16_t storedLevel(int64_t v) {
     return static_cast<int16_t>(cut16(v));
 }
@@ -181,7 +176,7 @@ void ChannelPage::setLevel(int n, int level) {
 void ChannelPage::trbAChange(int position) {
     auto* s = qobject_cast<QSlider*>(sender());
     const int n = channelOf(s);
-    if (n < 0 || !touching(s)) return;
+    if (n < 0 || !userChange(s)) return;
     TInfo& info = win_.state().Info;
     if (position == info.Channel[n]) return;
     info.Channel[n] = storedLevel(position);
@@ -197,7 +192,7 @@ void ChannelPage::edtAChange(const QString& text) {
     auto* e = qobject_cast<QLineEdit*>(sender());
     const int n = channelOf(e);
     if (n < 0 || !userChange(e)) return;
-    const auto v = parseRounded(text, 40.96);
+    const auto v = percentToLevel(text);
     if (!v) return;
     Row& r = rows_[n - first_];
     {
@@ -238,13 +233,7 @@ QList<ChannelPage*> ChannelPage::channelPages() const {
 }
 
 void ChannelPage::setAllChannels(int level) {
-    QWidget* gl = window()->findChild<QWidget*>(QStringLiteral("tsChannelsGL"));
-    // A tab widget keeps its pages in a stack; the active page is the stack's current one.
-    auto* stack = gl ? qobject_cast<QStackedWidget*>(gl->parentWidget()) : nullptr;
-    const bool glActive = stack && stack->currentWidget() == gl;
-    if (!glActive) {
-        if (QWidget* af = window()->findChild<QWidget*>(QStringLiteral("tsChannels"))) win_.ShowPage(af);
-    }
+    win_.ShowChannelsPage();
     for (int n = 0; n < kChannels; ++n)
         win_.state().Info.Channel[n] = storedLevel(level);
     for (ChannelPage* p : channelPages())
@@ -271,7 +260,7 @@ void ChannelPage::showDeviceInfo() {
     for (int i = 0; i < kRows; ++i) {
         Row& r = rows_[i];
         const int level = info.Channel[first_ + i];
-        if (!touching(r.trb)) {
+        if (!userChange(r.trb)) {
             const QSignalBlocker block(r.trb);
             r.trb->setValue(level);
         }

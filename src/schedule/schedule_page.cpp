@@ -197,7 +197,7 @@ void SchedulePage::StoreScheduleLine(int line) {
     }
 
     for (int ch = 0; ch < kChannels; ++ch)
-        if (const auto v = parseRounded(cell(kColFirstChannel + ch), 40.96))
+        if (const auto v = percentToLevel(cell(kColFirstChannel + ch)))
             s.Color16[ch] = static_cast<int16_t>(cut16(*v));
 
     const QString off = Msg(QStringLiteral("OFF"));

@@ -59,8 +59,8 @@ private slots:
         QCOMPARE(levelPercentText(4096), QStringLiteral("100"));
         QCOMPARE(levelPercentText(1), QStringLiteral("0.02"));
         QCOMPARE(levelPercentText(0), QStringLiteral("0"));
-        QCOMPARE(*percentToLevel(QStringLiteral("12.5")), 512);
-        QCOMPARE(*percentToLevel(QStringLiteral("20")), 819); // 819.2
+        QCOMPARE(*percentToLevel(QStringLiteral("12.5")), int64_t(512));
+        QCOMPARE(*percentToLevel(QStringLiteral("20")), int64_t(819)); // 819.2
         QVERIFY(!percentToLevel(QStringLiteral("x")));
         setDesktopLocaleName(QStringLiteral("de_DE"));
         QCOMPARE(levelPercentText(512), QStringLiteral("12,5"));
