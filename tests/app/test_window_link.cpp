@@ -44,7 +44,7 @@ private slots:
         QVERIFY2(device.start(&err), qPrintable(err));
         auto w = windowOn(device.portPath());
         w->show();
-        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
         // The weather record ends the first reads and leaves the Messages page.
         QTRY_VERIFY_WITH_TIMEOUT(w->pages()->currentWidget()->objectName() != QLatin1String("tsMessages"), 10000);
         QVERIFY(action(w.get(), "mnuModeManual")->isEnabled());
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(!menu->actions()[0]->isChecked());
         menu->actions()[0]->trigger();
         QVERIFY(w->linkRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
         w->connection()->mnuConnectionClick();
         QVERIFY(menu->actions()[0]->isChecked());
         auto* link = w->link();
