@@ -25,7 +25,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 namespace quenda {
@@ -390,7 +389,7 @@ void TfrmQuenda::FormDestroy() {
     if (linkHost_) linkHost_->BeginClose();
     if (link_) {
         link_->Terminate();
-        for (int i = 0; i < 10 && !link_->Finished(); ++i) QThread::msleep(50);
+        link_->WaitFinished(); // at most 10 checks, 50 ms apart
     }
     link_.reset(); // the thread keeps what it still needs alive by itself
 }
@@ -498,10 +497,7 @@ void TfrmQuenda::startLink() {
 void TfrmQuenda::StopLink() {
     if (connection_) connection_->WriteBackup();
     linkStarted_ = false;
-    if (link_) {
-        link_->Terminate();
-        link_->Resume();
-    }
+    if (link_) link_->Terminate();
 }
 
 void TfrmQuenda::GeoNow(bool raiseSetTime) {

@@ -76,9 +76,6 @@ public:
     // `checks` times. Begin closing the host first, or the link's last reports wait for
     // an event loop that is not running.
     bool WaitFinished(int checks = 10, int stepMs = 50) const;
-    // The link never suspends itself; kept for the window's stop operation.
-    bool Suspended() const { return false; }
-    void Resume() {}
     QString WantedPortName() const;
 
     // The text before the first blank, all of it when there is none.
