@@ -1,14 +1,14 @@
 #include "app/main_window.h"
 
 #include "app/connection.h"
-#include "app/enable_table.h"
+#include "pages/enable_table.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/channel_page.h"
 #include "pages/page.h"
 #include "schedule/schedule_page.h"
-#include "schedule/status_display.h"
+#include "status/status_display.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -30,18 +30,6 @@
 namespace quenda {
 
 namespace {
-// The pages in tab order: object name and English caption.
-struct PageName {
-    const char* name;
-    const char* caption;
-};
-constexpr PageName kPages[] = {
-    {"tsChannels", "Channels A-F"}, {"tsChannelsGL", "Channels G-L"}, {"tsSchedule", "Schedule"},
-    {"tsVisualize", "Visualization"}, {"tsGeo", "Geo"}, {"tsConfig", "Configuration"}, {"tsTemp", "Chart"},
-    {"tsWeather", "Weather"}, {"tsWeatherDelay", "Delays"}, {"tsMoon", "Moon"}, {"tsExpert", "Expert options"},
-    {"tsBalance", "White balance"}, {"tsJMP", "JMP pin"}, {"tsRC433", "433 MHz"}, {"tsMessages", "Messages"},
-};
-
 // Design widths; panel 0 takes what the other two leave (it stretches with the bar).
 constexpr int kStatusPanelWidths[3] = {462, 160, 100};
 
@@ -113,27 +101,20 @@ void TfrmQuenda::FormCreate() {
         programDir_ = fallback;
     }
     if (!programDir_.endsWith(QLatin1Char('/'))) programDir_ += QLatin1Char('/');
-    QDir::setCurrent(programDir_);
 
     portName_.clear();
     connection_ = new ConnectionControl(*this);
     connection_->LoadLastPort();
 
-    setTabVisible(QStringLiteral("tsExpert"), false);
-    setTabVisible(QStringLiteral("tsBalance"), false);
-    setTabVisible(QStringLiteral("tsJMP"), false);
-    setTabVisible(QStringLiteral("tsRC433"), false);
+    setGroupVisible(PageGroup::Expert, false);
+    setGroupVisible(PageGroup::RC433, false);
     debugMessages_ = false;
 
     const CommandLine cl = parseCommandLine(options_.args);
     for (const QString& line : cl.logLines) AddLog(line);
     if (!cl.port.isEmpty()) portName_ = cl.port;
-    if (cl.expert) {
-        setTabVisible(QStringLiteral("tsExpert"), true);
-        setTabVisible(QStringLiteral("tsBalance"), true);
-        setTabVisible(QStringLiteral("tsJMP"), true);
-    }
-    if (cl.rc433) setTabVisible(QStringLiteral("tsRC433"), true);
+    if (cl.expert) setGroupVisible(PageGroup::Expert, true);
+    if (cl.rc433) setGroupVisible(PageGroup::RC433, true);
     debugMessages_ = cl.debug;
 
     // The log's introductory text replaces the log's content; keep the lines logged so far.
@@ -174,40 +155,14 @@ void TfrmQuenda::buildStatusBar() {
 }
 
 void TfrmQuenda::buildPages() {
-    for (const auto& p : kPages) {
-        const QString name = QString::fromLatin1(p.name);
-        const QString caption = QString::fromLatin1(p.caption);
-        QWidget* w = nullptr;
-        if (name == QLatin1String("tsMessages")) {
-            auto* page = new Page(name, caption, *this, pc_);
-            auto* l = new QVBoxLayout(page);
-            mem_ = new QPlainTextEdit(page);
-            mem_->setObjectName(QStringLiteral("mem"));
-            mem_->setReadOnly(true);
-            mem_->setLineWrapMode(QPlainTextEdit::NoWrap);
-            mem_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            mem_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            mem_->viewport()->installEventFilter(this);
-            l->addWidget(mem_);
-            w = page;
-        } else {
-            w = createPage(name, caption);
-        }
-        pc_->addTab(w, caption);
+    for (const PageEntry& e : pageTable()) {
+        const QString caption = QString::fromLatin1(e.caption);
+        pc_->addTab(e.create(QString::fromLatin1(e.name), caption, *this, pc_), caption);
     }
+    mem_ = pc_->findChild<QPlainTextEdit*>(QStringLiteral("mem"));
+    mem_->viewport()->installEventFilter(this);
     connect(pc_, &QTabWidget::currentChanged, this, &TfrmQuenda::pcChange);
     pc_->setCurrentWidget(page(QStringLiteral("tsMessages")));
-}
-
-Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
-    // Real pages are created here as they arrive, e.g.
-    //   if (name == "tsSchedule") return new SchedulePage(*this, pc_);
-    if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
-    if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
-    if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
-    auto* page = new PlaceholderPage(name, caption, *this, pc_);
-    page->build();
-    return page;
 }
 
 QList<Page*> TfrmQuenda::allPages() const {
@@ -429,6 +384,10 @@ void TfrmQuenda::setTabVisible(const QString& pageName, bool visible) {
     if (auto* p = page(pageName)) pc_->setTabVisible(pc_->indexOf(p), visible);
 }
 
+void TfrmQuenda::setGroupVisible(PageGroup group, bool visible) {
+    for (const QString& name : pagesOf(group)) setTabVisible(name, visible);
+}
+
 bool TfrmQuenda::isTabVisible(const QString& pageName) const {
     auto* p = page(pageName);
     return p && pc_->isTabVisible(pc_->indexOf(p));
@@ -565,9 +524,7 @@ void TfrmQuenda::mnuStepBigClick() {
 
 void TfrmQuenda::mnuShowExpertClick() {
     const bool visible = !isTabVisible(QStringLiteral("tsExpert"));
-    setTabVisible(QStringLiteral("tsExpert"), visible);
-    setTabVisible(QStringLiteral("tsBalance"), visible);
-    setTabVisible(QStringLiteral("tsJMP"), visible);
+    setGroupVisible(PageGroup::Expert, visible);
     if (visible) ShowPage(page(QStringLiteral("tsExpert")));
 }
 
@@ -594,9 +551,7 @@ void TfrmQuenda::mnuLoadReefClick() {
 }
 
 void TfrmQuenda::mnuHealthClick() {
-    setTabVisible(QStringLiteral("tsExpert"), true);
-    setTabVisible(QStringLiteral("tsBalance"), true);
-    setTabVisible(QStringLiteral("tsJMP"), true);
+    setGroupVisible(PageGroup::Expert, true);
     ShowPage(page(QStringLiteral("tsConfig")));
     raiseRequest(rqGetHealth);
 }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "app/enable_table.h"
+#include "pages/enable_table.h"
 #include "app/message_log.h"
+#include "app/page_table.h"
 #include "app/services.h"
-#include "app/window_services.h"
+#include "pages/enable_table.h"
+#include "pages/window_services.h"
 #include "link/device_state.h"
 #include "link/link_host.h"
 
@@ -52,9 +54,6 @@ public:
     explicit TfrmQuenda(WindowOptions options = {}, QWidget* parent = nullptr);
     ~TfrmQuenda() override;
 
-    static constexpr const char* kAppTitle = "Drevanilux 2.x.5";
-    // Caption prefix: names our web site.
-    static constexpr const char* kVendorLabel = "quenda-led.org";
     static constexpr int kClientWidth = 1009;
     static constexpr int kClientHeight = 655;
 
@@ -71,8 +70,8 @@ public:
 
     void SetStatus(const QString& text) override;
     void EnableControls(bool connected) override;
-    // Sets the controls of the given rules (all rules when empty) for the present state.
-    void applyEnableRules(std::initializer_list<EnableWhen> only = {});
+    void applyEnableRules(std::initializer_list<EnableWhen> only = {}) override;
+    QWidget* mainWidget() override { return this; }
 
     // Record displays, forwarded to every page (and the window's own status parts).
     void ShowDeviceInfo() override;
@@ -87,14 +86,14 @@ public:
     void SetTaskbarProgress(uint64_t completed, uint64_t total) override;
 
     // Window state.
-    const QString& portName() const { return portName_; }
+    const QString& portName() const override { return portName_; }
     void setPortName(const QString& p) { portName_ = p; }
     const QString& programDir() const { return programDir_; }
     bool debugMessages() const { return debugMessages_; }
     QTabWidget* pages() const { return pc_; }
     Page* page(const QString& objectName) const;
     QPlainTextEdit* messageLog() const { return mem_; }
-    QLabel* statusPanel(int i) const { return sbPanels_[i]; }
+    QLabel* statusPanel(int i) const override { return sbPanels_[i]; }
     bool linkRunning() const;
 
     // The file-description line: path, modified time, size and "bytes"; empty when missing.
@@ -149,9 +148,8 @@ protected:
     void GeoNow(bool raiseSetTime);
     void setTabVisible(const QString& pageName, bool visible);
     bool isTabVisible(const QString& pageName) const;
+    void setGroupVisible(PageGroup group, bool visible);
 
-    // Creates the page for a tab; pages not built yet get a placeholder.
-    Page* createPage(const QString& name, const QString& caption);
 
 private:
     void buildPages();

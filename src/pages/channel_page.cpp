@@ -1,7 +1,8 @@
 #include "pages/channel_page.h"
 
-#include "app/binding.h"
-#include "app/window_services.h"
+#include "pages/field_binding.h"
+#include "pages/number_text.h"
+#include "pages/window_services.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/channel_names.h"
@@ -27,6 +28,11 @@ constexpr char kTag[] = "tag";
 int16_t storedLevel(int64_t v) {
     return static_cast<int16_t>(cut16(v));
 }
+
+// Each row is bound once per channel of the page ("%1" is the channel).
+constexpr FieldBind kLevel{"edt%1", RecordKind::Info, "Channel", Conv::LevelPercent, rqSetChannels, 0,
+                           "trb%1", 0, kLevelMax, 128, 512};
+constexpr FieldBind kColorName{"cmbName%1", RecordKind::Config, "ColorName", Conv::Whole, rqSetConfig};
 } // namespace
 
 ChannelPage::ChannelPage(const QString& objectName, const QString& caption, int firstChannel,
@@ -61,10 +67,6 @@ void ChannelPage::build() {
 
         r.trb = new QSlider(Qt::Horizontal, this);
         r.trb->setObjectName(QStringLiteral("trb") + suffix);
-        r.trb->setRange(0, kLevelMax);
-        r.trb->setPageStep(128);
-        r.trb->setSingleStep(1);
-        r.trb->setTickInterval(512);
         r.trb->setTickPosition(QSlider::TicksBelow);
         r.trb->setMinimumWidth(200);
 
@@ -96,14 +98,13 @@ void ChannelPage::build() {
         grid->addWidget(r.btnOff, i, 5);
         grid->addWidget(r.btnOn, i, 6);
 
-        connect(r.trb, &QSlider::valueChanged, this, &ChannelPage::trbAChange);
-        connect(r.edt, &QLineEdit::textChanged, this, &ChannelPage::edtAChange);
         connect(r.btnOff, &QPushButton::clicked, this, &ChannelPage::btnOffAClick);
         connect(r.btnOn, &QPushButton::clicked, this, &ChannelPage::btnOnAClick);
-        // activated: only a choice of the user, never a selection made by the program.
-        connect(r.cmbName, &QComboBox::activated, this, &ChannelPage::cmbNameAChange);
     }
     fillColorNames();
+    binding_ = new FieldBinding(win_, this);
+    binding_->add(kLevel, first_, kRows);
+    binding_->add(kColorName, first_, kRows, [this](int) { cmbNameAChange(); });
 }
 
 void ChannelPage::fillColorNames() {
@@ -155,54 +156,16 @@ QPushButton* ChannelPage::btnOff(int n) const {
     return hasChannel(n) ? rows_[n - first_].btnOff : nullptr;
 }
 
-void ChannelPage::showLevel(int n, int level) {
-    if (!hasChannel(n)) return;
-    Row& r = rows_[n - first_];
-    {
-        const QSignalBlocker block(r.trb);
-        r.trb->setValue(level); // the slider clamps
-    }
-    const QSignalBlocker block(r.edt);
-    r.edt->setText(levelPercentText(level));
+void ChannelPage::showLevel(int n) {
+    if (hasChannel(n)) binding_->show(RecordKind::Info, "Channel", n);
 }
 
 void ChannelPage::setLevel(int n, int level) {
     win_.state().Info.Channel[n] = storedLevel(level);
-    showLevel(n, level);
+    showLevel(n);
 }
 
 // ---- Handlers ---------------------------------------------------------------
-
-void ChannelPage::trbAChange(int position) {
-    auto* s = qobject_cast<QSlider*>(sender());
-    const int n = channelOf(s);
-    if (n < 0 || !userChange(s)) return;
-    TInfo& info = win_.state().Info;
-    if (position == info.Channel[n]) return;
-    info.Channel[n] = storedLevel(position);
-    Row& r = rows_[n - first_];
-    {
-        const QSignalBlocker block(r.edt);
-        r.edt->setText(levelPercentText(position));
-    }
-    win_.raiseRequest(rqSetChannels);
-}
-
-void ChannelPage::edtAChange(const QString& text) {
-    auto* e = qobject_cast<QLineEdit*>(sender());
-    const int n = channelOf(e);
-    if (n < 0 || !userChange(e)) return;
-    const auto v = percentToLevel(text);
-    if (!v) return;
-    Row& r = rows_[n - first_];
-    {
-        const QSignalBlocker block(r.trb);
-        r.trb->setValue(static_cast<int>(std::clamp<int64_t>(*v, 0, kLevelMax)));
-    }
-    // No range check: the field keeps the low 16 bits, the track bar shows it clamped.
-    win_.state().Info.Channel[n] = storedLevel(*v);
-    win_.raiseRequest(rqSetChannels);
-}
 
 void ChannelPage::btnOffAClick() {
     const int n = channelOf(sender());
@@ -218,11 +181,7 @@ void ChannelPage::btnOnAClick() {
     win_.raiseRequest(rqSetChannels);
 }
 
-void ChannelPage::cmbNameAChange(int index) {
-    const int n = channelOf(sender());
-    if (n < 0 || index < 0) return;
-    win_.state().Config.ColorName[n] = cut8(index);
-    win_.raiseRequest(rqSetConfig);
+void ChannelPage::cmbNameAChange() {
     ShowChannelNames(window(), win_.state());
 }
 
@@ -238,7 +197,7 @@ void ChannelPage::setAllChannels(int level) {
         win_.state().Info.Channel[n] = storedLevel(level);
     for (ChannelPage* p : channelPages())
         for (int n = p->first_; n < p->first_ + kRows; ++n)
-            p->showLevel(n, level);
+            p->showLevel(n);
     win_.raiseRequest(rqSetChannels);
 }
 
@@ -256,19 +215,7 @@ void ChannelPage::mnuAllOnClick() {
 
 void ChannelPage::showDeviceInfo() {
     if (!window()->isVisible()) return;
-    const TInfo& info = win_.state().Info;
-    for (int i = 0; i < kRows; ++i) {
-        Row& r = rows_[i];
-        const int level = info.Channel[first_ + i];
-        if (!userChange(r.trb)) {
-            const QSignalBlocker block(r.trb);
-            r.trb->setValue(level);
-        }
-        if (!r.edt->hasFocus()) {
-            const QSignalBlocker block(r.edt);
-            r.edt->setText(levelPercentText(level));
-        }
-    }
+    binding_->refresh(RecordKind::Info);
 }
 
 void ChannelPage::showModeAndSettings() {

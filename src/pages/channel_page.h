@@ -15,6 +15,8 @@ class QSlider;
 
 namespace quenda {
 
+class FieldBinding;
+
 class ChannelPage : public Page {
     Q_OBJECT
 public:
@@ -34,8 +36,8 @@ public:
     QPushButton* btnOn(int n) const;
     QPushButton* btnOff(int n) const;
 
-    // Moves track bar and edit of channel n to a level, without running their handlers.
-    void showLevel(int n, int level);
+    // Moves track bar and edit of channel n to its stored level, without running their handlers.
+    void showLevel(int n);
 
     void showDeviceInfo() override;
     void showModeAndSettings() override;
@@ -43,11 +45,10 @@ public:
     void languageApplied() override;
 
 public slots:
-    void trbAChange(int position);
-    void edtAChange(const QString& text);
     void btnOffAClick();
     void btnOnAClick();
-    void cmbNameAChange(int index);
+    // After the bound colour-name choice was stored: spread the names.
+    void cmbNameAChange();
     void mnuAllOffClick();
     void mnuAll20Click();
     void mnuAllOnClick();
@@ -78,6 +79,7 @@ private:
     int first_;
     std::array<Row, kRows> rows_{};
     bool menusConnected_ = false;
+    FieldBinding* binding_ = nullptr;
 };
 
 } // namespace quenda

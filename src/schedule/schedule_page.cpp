@@ -1,7 +1,7 @@
 #include "schedule/schedule_page.h"
 
-#include "app/binding.h"
-#include "app/window_services.h"
+#include "pages/number_text.h"
+#include "pages/window_services.h"
 #include "lang/texts.h"
 #include "pages/channel_names.h"
 #include "schedule/schedule_grid.h"

@@ -51,8 +51,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w->statusPanel(1)->text().isEmpty(), 5000);
         QVERIFY(!w->statusPanel(2)->text().isEmpty());
         // The caption now carries the connection status, not just the program's name.
-        QVERIFY(w->windowTitle() != QString::fromLatin1(TfrmQuenda::kVendorLabel) + QStringLiteral(" \u2022 ") +
-                                        QString::fromLatin1(TfrmQuenda::kAppTitle));
+        QVERIFY(w->windowTitle() != QString::fromLatin1(kVendorLabel) + QStringLiteral(" \u2022 ") +
+                                        QString::fromLatin1(kAppTitle));
         QCOMPARE(int(w->state().Schedule.size()), int(device.device().records().schedule.size()));
         QVERIFY(remembered().value(QStringLiteral("Port")).toString().startsWith(device.portPath()));
 

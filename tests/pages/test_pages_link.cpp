@@ -1,7 +1,7 @@
 // The pages against the simulated device: the window connects through its own link
 // to the simulator on a pseudo-terminal, and the user works its controls.
 #include "app/application.h"
-#include "app/binding.h"
+#include "pages/number_text.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
 #include "link/port_list.h"

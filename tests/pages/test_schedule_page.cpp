@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/binding.h"
+#include "pages/number_text.h"
 #include "lang/texts.h"
 #include "pages/channel_names.h"
 #include "page_test_util.h"

@@ -1,5 +1,5 @@
-#include "app/binding.h"
-#include "schedule/health_view.h"
+#include "pages/number_text.h"
+#include "status/health_view.h"
 
 #include <QApplication>
 #include <QTest>

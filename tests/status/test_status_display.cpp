@@ -1,9 +1,9 @@
-#include "app/binding.h"
+#include "pages/number_text.h"
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "pages/page.h"
-#include "schedule/health_view.h"
-#include "schedule/status_display.h"
+#include "status/health_view.h"
+#include "status/status_display.h"
 
 #include <QAction>
 #include <QDateEdit>

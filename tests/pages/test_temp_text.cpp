@@ -1,5 +1,5 @@
-#include "app/binding.h"
-#include "schedule/temp_text.h"
+#include "pages/number_text.h"
+#include "pages/temp_text.h"
 
 #include <QTest>
 

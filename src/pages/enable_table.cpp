@@ -1,4 +1,4 @@
-#include "app/enable_table.h"
+#include "pages/enable_table.h"
 
 namespace quenda {
 

@@ -18,7 +18,7 @@ class QLabel;
 
 namespace quenda {
 
-class TfrmQuenda;
+class WindowServices;
 class HealthView;
 enum class EnableWhen;
 
@@ -80,9 +80,8 @@ private:
 // the rest of the window.
 class StatusDisplay {
 public:
-    // Puts the ratio labels and the board box onto the Weather and Configuration pages
-    // while those are placeholders, and aligns the status panels.
-    explicit StatusDisplay(TfrmQuenda& win);
+    // Aligns the status panels.
+    explicit StatusDisplay(WindowServices& win);
 
     // After each device-information record; only while the window is shown.
     void showDeviceInfo();
@@ -104,7 +103,7 @@ public:
 private:
     template <class T> T* control(const QString& name) const;
 
-    TfrmQuenda& win_;
+    WindowServices& win_;
 };
 
 } // namespace quenda

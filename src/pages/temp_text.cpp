@@ -1,6 +1,6 @@
-#include "schedule/temp_text.h"
+#include "pages/temp_text.h"
 
-#include "app/binding.h"
+#include "pages/number_text.h"
 
 #include <cstdlib>
 

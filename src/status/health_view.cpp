@@ -1,6 +1,6 @@
-#include "schedule/health_view.h"
+#include "status/health_view.h"
 
-#include "app/binding.h"
+#include "pages/number_text.h"
 
 #include <QPainter>
 #include <QPaintEvent>

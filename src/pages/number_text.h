@@ -22,8 +22,9 @@ QChar desktopDecimalSeparator();
 // Parses an integer or a decimal number written with the desktop's decimal separator
 // (a '.' is accepted too). Text that is no number gives nothing.
 std::optional<double> parseNumber(const QString& text);
-// Parses and rounds to the nearest integer, ties to even.
-std::optional<int64_t> parseRounded(const QString& text, double scale = 1.0);
+// Parses, scales by num/den and rounds to the nearest integer, ties to even. The
+// product is formed before the division, so exact halves (50 % of 255) stay halves.
+std::optional<int64_t> parseRounded(const QString& text, int64_t num = 1, int64_t den = 1);
 int64_t roundHalfEven(double v);
 
 // Formats with one of the patterns "0.##", "0.#", "0.0", "0.00", "00", "0".

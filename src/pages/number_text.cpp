@@ -1,4 +1,4 @@
-#include "app/binding.h"
+#include "pages/number_text.h"
 
 #include <QLocale>
 #include <QAbstractSlider>
@@ -53,10 +53,10 @@ int64_t roundHalfEven(double v) {
     return static_cast<int64_t>(r);
 }
 
-std::optional<int64_t> parseRounded(const QString& text, double scale) {
+std::optional<int64_t> parseRounded(const QString& text, int64_t num, int64_t den) {
     const auto v = parseNumber(text);
     if (!v) return std::nullopt;
-    return roundHalfEven(*v * scale);
+    return roundHalfEven(*v * double(num) / double(den));
 }
 
 QString formatNumber(double v, const char* pattern) {
@@ -85,6 +85,6 @@ QString formatNumber(double v, const char* pattern) {
 
 QString levelPercentText(int level) { return formatNumber(level / 40.96, "0.##"); }
 
-std::optional<int64_t> percentToLevel(const QString& text) { return parseRounded(text, 40.96); }
+std::optional<int64_t> percentToLevel(const QString& text) { return parseRounded(text, 4096, 100); }
 
 } // namespace quenda

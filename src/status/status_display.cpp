@@ -1,12 +1,12 @@
-#include "schedule/status_display.h"
+#include "status/status_display.h"
 
-#include "app/binding.h"
-#include "app/enable_table.h"
-#include "app/main_window.h"
+#include "pages/number_text.h"
+#include "pages/enable_table.h"
+#include "pages/window_services.h"
 #include "lang/texts.h"
 #include "pages/page.h"
-#include "schedule/health_view.h"
-#include "schedule/temp_text.h"
+#include "status/health_view.h"
+#include "pages/temp_text.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -69,14 +69,6 @@ void setValueUnlessFocused(QAbstractSlider* s, int v) {
     if (s && !s->hasFocus()) s->setValue(v);
 }
 
-// Appends a box to a placeholder page unless the window already has a control of that name.
-template <class Box> void installOnPlaceholder(TfrmQuenda& win, const char* pageName, const char* probe) {
-    auto* page = qobject_cast<PlaceholderPage*>(win.page(QString::fromLatin1(pageName)));
-    if (!page || win.findChild<QWidget*>(QString::fromLatin1(probe))) return;
-    QLayout* layout = page->layout();
-    if (!layout) layout = new QVBoxLayout(page);
-    layout->addWidget(new Box(page));
-}
 } // namespace
 
 // ---- Texts ----------------------------------------------------------------------
@@ -118,7 +110,7 @@ QString ModeText(const TInfo& info, const TConfig& config) {
 
 QString WindowCaption(const QString& statusText) {
     QString s =
-        QString::fromLatin1(TfrmQuenda::kVendorLabel) + kSep + QString::fromLatin1(TfrmQuenda::kAppTitle);
+        QString::fromLatin1(kVendorLabel) + kSep + QString::fromLatin1(kAppTitle);
     append(s, statusText);
     return s;
 }
@@ -184,19 +176,17 @@ BoardStatusBox::BoardStatusBox(QWidget* parent) : QWidget(parent) {
 
 // ---- Display --------------------------------------------------------------------
 
-StatusDisplay::StatusDisplay(TfrmQuenda& win) : win_(win) {
-    installOnPlaceholder<WeatherRatiosBox>(win_, "tsWeather", "lblCloudRatio");
-    installOnPlaceholder<BoardStatusBox>(win_, "tsConfig", "lblBoard");
+StatusDisplay::StatusDisplay(WindowServices& win) : win_(win) {
     for (int i = 1; i <= 2; ++i)
         win_.statusPanel(i)->setAlignment(Qt::AlignCenter);
 }
 
 template <class T> T* StatusDisplay::control(const QString& name) const {
-    return win_.findChild<T*>(name);
+    return win_.mainWidget()->findChild<T*>(name);
 }
 
 void StatusDisplay::showDeviceInfo() {
-    if (!win_.isVisible()) return;
+    if (!win_.mainWidget()->isVisible()) return;
     showGeoClock();
     enableSensorControls();
     showDeviceClock();
@@ -228,13 +218,13 @@ bool StatusDisplay::showDeviceClock() {
 void StatusDisplay::showStatus() {
     const DeviceState& s = win_.state();
     const QString status = StatusText(s.Info, s.Config, win_.portName());
-    win_.setWindowTitle(WindowCaption(status));
+    win_.mainWidget()->setWindowTitle(WindowCaption(status));
     if (auto* board = control<QLabel>(QStringLiteral("lblBoard"))) {
         board->setText(status);
         QPalette pal = board->palette();
         const QColor normal = board->parentWidget()
                                   ? board->parentWidget()->palette().color(QPalette::WindowText)
-                                  : win_.palette().color(QPalette::WindowText);
+                                  : win_.mainWidget()->palette().color(QPalette::WindowText);
         pal.setColor(QPalette::WindowText, boardErrorShown(s.Info.ErrorFlags) ? QColor(Qt::red) : normal);
         board->setPalette(pal);
     }
@@ -242,7 +232,7 @@ void StatusDisplay::showStatus() {
 
 void StatusDisplay::showModeAndSettings() {
     showGeoPlace();
-    if (!win_.isVisible()) return;
+    if (!win_.mainWidget()->isVisible()) return;
     enableModeControls();
     showModeText();
     showWeatherRatios();

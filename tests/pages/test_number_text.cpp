@@ -1,4 +1,4 @@
-#include "app/binding.h"
+#include "pages/number_text.h"
 #include "app/command_line.h"
 #include "app/message_log.h"
 

@@ -1,0 +1,80 @@
+#include "app/page_table.h"
+
+#include "pages/channel_page.h"
+#include "pages/page.h"
+#include "schedule/schedule_page.h"
+#include "status/status_display.h"
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QVBoxLayout>
+
+namespace quenda {
+
+namespace {
+template <int FirstChannel>
+Page* channels(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    return new ChannelPage(name, caption, FirstChannel, win, parent);
+}
+
+Page* schedule(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    return new SchedulePage(name, caption, win, parent);
+}
+
+Page* placeholder(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    auto* page = new PlaceholderPage(name, caption, win, parent);
+    page->build();
+    return page;
+}
+
+// A placeholder that already carries a box of the status display.
+template <class Box>
+Page* placeholderWith(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    Page* page = placeholder(name, caption, win, parent);
+    page->layout()->addWidget(new Box(page));
+    return page;
+}
+
+Page* messages(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    auto* page = new Page(name, caption, win, parent);
+    auto* l = new QVBoxLayout(page);
+    auto* mem = new QPlainTextEdit(page);
+    mem->setObjectName(QStringLiteral("mem"));
+    mem->setReadOnly(true);
+    mem->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    l->addWidget(mem);
+    return page;
+}
+
+using G = PageGroup;
+constexpr PageEntry kPages[] = {
+    {"tsChannels", "Channels A-F", G::Always, channels<0>},
+    {"tsChannelsGL", "Channels G-L", G::Always, channels<6>},
+    {"tsSchedule", "Schedule", G::Always, schedule},
+    {"tsVisualize", "Visualization", G::Always, placeholder},
+    {"tsGeo", "Geo", G::Always, placeholder},
+    {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
+    {"tsTemp", "Chart", G::Always, placeholder},
+    {"tsWeather", "Weather", G::Always, placeholderWith<WeatherRatiosBox>},
+    {"tsWeatherDelay", "Delays", G::Always, placeholder},
+    {"tsMoon", "Moon", G::Always, placeholder},
+    {"tsExpert", "Expert options", G::Expert, placeholder},
+    {"tsBalance", "White balance", G::Expert, placeholder},
+    {"tsJMP", "JMP pin", G::Expert, placeholder},
+    {"tsRC433", "433 MHz", G::RC433, placeholder},
+    {"tsMessages", "Messages", G::Always, messages},
+};
+} // namespace
+
+std::span<const PageEntry> pageTable() { return kPages; }
+
+QStringList pagesOf(PageGroup group) {
+    QStringList out;
+    for (const auto& p : kPages)
+        if (p.group == group) out << QString::fromLatin1(p.name);
+    return out;
+}
+
+} // namespace quenda
