@@ -1,5 +1,8 @@
 #include "sim/sim_device.h"
 
+#include "link/device_codes.h"
+#include "link/wire.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
@@ -27,13 +30,6 @@ const QDateTime& epoch() {
 int64_t steadyMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 // One channel's share of a day: a sine-shaped arc between rise and set, raised to a
@@ -130,7 +126,7 @@ Records SimDevice::defaults(const DeviceOptions& o) {
 
     TConfig& c = r.config;
     c.Mode = 1;
-    c.Flag = 0x02;
+    c.Flag = Flag::Display20x4;
     c.FanLow = 80;
     c.FanHigh = 255;
     c.LCDBLMin = 20;
@@ -360,15 +356,16 @@ void SimDevice::refreshInfo() {
     in.Month = int8_t(t.date().month());
     in.Year = int8_t(t.date().year() - 2000);
 
-    const bool weatherMode = r_.config.Mode == 1 || r_.config.Mode == 2;
-    in.ActiveFlags = uint8_t(in.ActiveFlags & ~0x2F);
-    if (weatherMode && cloudUntil_ >= 0) in.ActiveFlags |= 0x01;
-    if (weatherMode && stormUntil_ >= 0) in.ActiveFlags |= 0x02;
-    in.StatusFlags =
-        uint8_t(savingUntil_ >= 0 && now_() < savingUntil_ ? in.StatusFlags | 0x10 : in.StatusFlags & ~0x10);
+    const bool weather = weatherMode(r_.config.Mode);
+    using namespace ActiveFlags;
+    in.ActiveFlags = uint8_t(in.ActiveFlags & ~(Cloud | Storm | Cooler | Heater | Timer));
+    if (weather && cloudUntil_ >= 0) in.ActiveFlags |= Cloud;
+    if (weather && stormUntil_ >= 0) in.ActiveFlags |= Storm;
+    const bool saving = savingUntil_ >= 0 && now_() < savingUntil_;
+    in.StatusFlags = uint8_t(saving ? in.StatusFlags | StatusFlags::Saving : in.StatusFlags & ~StatusFlags::Saving);
 
     const double minute = t.time().msecsSinceStartOfDay() / 60000.0;
-    if (weatherMode) {
+    if (weather) {
         const int row = currentScheduleRow(int(minute));
         if (rowOverride_ >= 0 && row == overriddenAt_ && rowOverride_ < int(r_.schedule.size())) {
             in.CurrentRow = int8_t(rowOverride_);
@@ -377,19 +374,19 @@ void SimDevice::refreshInfo() {
             in.CurrentRow = int8_t(row);
         }
         computeLevels(minute);
-        const int alpha = (in.ActiveFlags & 0x02)   ? r_.weather.StormAlpha
-                          : (in.ActiveFlags & 0x01) ? r_.weather.CloudAlpha
+        const int alpha = (in.ActiveFlags & Storm)   ? r_.weather.StormAlpha
+                          : (in.ActiveFlags & Cloud) ? r_.weather.CloudAlpha
                                                     : 100;
         for (int c = 0; c < kChannels; ++c) {
             const int balance = std::min<int>(r_.weather.Balance[c], 100);
             const int dim = r_.weather.WeatherDelay[c] == 255 ? 100 : std::min(alpha, 100);
             in.Channel[c] = int16_t(int64_t(in.Channel[c]) * balance * dim / 10000);
         }
-    } else if (r_.config.Mode == 3) { // RGB demo: slow colour waves
+    } else if (isMode(r_.config.Mode, Mode::RGBDemo)) { // slow colour waves: slow colour waves
         const double s = t.time().msecsSinceStartOfDay() / 1000.0;
         for (int c = 0; c < kChannels; ++c)
             in.Channel[c] = int16_t(std::lround(2048 + 2047 * std::sin(s / 4 + c * kPi / 6)));
-    } else if (r_.config.Mode == 4) { // Flash: all on and off, one second each
+    } else if (isMode(r_.config.Mode, Mode::Flash)) { // all on and off, one second each
         for (size_t k = 0; k < std::size(in.Channel); ++k)
             in.Channel[k] = int16_t(t.time().second() % 2 ? kLevelMax : 0);
     }
@@ -402,8 +399,8 @@ void SimDevice::refreshInfo() {
         r_.expert.JMPMode == 3 && in.TempWater != kNoMeasurement && in.TempWater > r_.expert.TempCoolHigh;
     const bool heater =
         r_.expert.JMPMode == 4 && in.TempWater != kNoMeasurement && in.TempWater < r_.expert.TempHeatLow;
-    if (cooler) in.ActiveFlags |= 0x04;
-    if (heater) in.ActiveFlags |= 0x08;
+    if (cooler) in.ActiveFlags |= Cooler;
+    if (heater) in.ActiveFlags |= Heater;
 }
 
 void SimDevice::applySetInfo(const TInfo& in, QStringList& events) {
@@ -462,7 +459,7 @@ Response SimDevice::handle(const QByteArray& line) {
     if (line.size() < 2 || line.size() > kMaxLine || line.size() % 2) return rejected();
     std::vector<uint8_t> bytes(size_t(line.size() / 2));
     for (size_t i = 0; i < bytes.size(); ++i) {
-        const int hi = hexDigit(line[int(2 * i)]), lo = hexDigit(line[int(2 * i + 1)]);
+        const int hi = wire::hexDigit(uchar(line[int(2 * i)])), lo = wire::hexDigit(uchar(line[int(2 * i + 1)]));
         if (hi < 0 || lo < 0) return rejected();
         bytes[i] = uint8_t(hi << 4 | lo);
     }
@@ -477,16 +474,16 @@ Response SimDevice::handle(const QByteArray& line) {
 Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
     const size_t n = p.size();
     switch (code) {
-    case 0x80: {
+    case Cmd::GetDevice: {
         const uint8_t id[2] = {hardwareType_, version_};
         return recordReply(code, id, 2);
     }
-    case 0x81:
+    case Cmd::GetInfo:
         refreshInfo();
         return recordReply(code, &r_.info, sizeof(TInfo));
-    case 0x82:
+    case Cmd::GetConfig:
         return recordReply(code, &r_.config, sizeof(TConfig));
-    case 0x83: {
+    case Cmd::GetSchedule: {
         TScheduleWire w{};
         if (r_.schedule.empty()) {
             w.Index = -1;
@@ -498,27 +495,27 @@ Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& 
         }
         return recordReply(code, &w, sizeof w);
     }
-    case 0x85:
+    case Cmd::GetExpert:
         return recordReply(code, &r_.expert, sizeof(TExpert));
-    case 0x86:
+    case Cmd::GetExpertWeather:
         return recordReply(code, &r_.weather, sizeof(TExpertWeather));
-    case 0x87:
+    case Cmd::GetChart:
         return recordReply(code, &r_.chart, sizeof(TChart));
-    case 0x88:
+    case Cmd::GetHealth:
         return recordReply(code, &r_.health, sizeof(THealth));
-    case 0x01: {
+    case Cmd::SetInfo: {
         if (n != sizeof(TInfo)) return rejected();
         TInfo in;
         fromPayload(in, p);
         applySetInfo(in, events);
         return ack();
     }
-    case 0x02: {
+    case Cmd::SetConfig: {
         if (n != sizeof(TConfig)) return rejected();
         fromPayload(r_.config, p);
         return ack();
     }
-    case 0x03: {
+    case Cmd::SetSchedule: {
         if (n != sizeof(TScheduleWire)) return rejected();
         TScheduleWire w;
         fromPayload(w, p);
@@ -526,29 +523,29 @@ Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& 
         r_.schedule[size_t(w.Index)] = w.Row;
         return ack();
     }
-    case 0x05: {
+    case Cmd::SetExpert: {
         if (n != sizeof(TExpert)) return rejected();
         const uint16_t interval = r_.expert.ChartInterval;
         fromPayload(r_.expert, p);
         if (r_.expert.ChartInterval != interval) resetTimers();
         return ack();
     }
-    case 0x06: {
+    case Cmd::SetExpertWeather: {
         if (n != sizeof(TExpertWeather)) return rejected();
         fromPayload(r_.weather, p);
         return ack();
     }
-    case 0x7F: {
+    case Cmd::Special: {
         if (n != 1) return rejected();
-        const bool weatherMode = r_.config.Mode == 1 || r_.config.Mode == 2;
+        const bool weather = weatherMode(r_.config.Mode);
         switch (p[0]) {
-        case 0x00:
+        case Special::EnterBootloader:
             bootloader_ = true;
             blocks_ = 0;
             lowWritten_ = highWritten_ = -1;
             events << QStringLiteral("bootloader");
             return {};
-        case 0x01: {
+        case Special::SaveEEPROM: {
             savingUntil_ = now_() + 1500;
             ++saves_;
             QString error;
@@ -558,15 +555,15 @@ Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& 
                 events << QStringLiteral("saved");
             return ack();
         }
-        case 0x02:
-            if (weatherMode) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
+        case Special::ToggleCloud:
+            if (weather) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
             events << QStringLiteral("cloud %1").arg(cloudUntil_ >= 0 ? "on" : "off");
             return ack();
-        case 0x03:
-            if (weatherMode) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
+        case Special::ToggleStorm:
+            if (weather) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
             events << QStringLiteral("storm %1").arg(stormUntil_ >= 0 ? "on" : "off");
             return ack();
-        case 0x04:
+        case Special::LoadReef:
             applyReefPreset(r_);
             events << QStringLiteral("reef preset");
             return ack();
@@ -581,15 +578,15 @@ Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& 
 
 Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
     switch (code) {
-    case 0x80: {
+    case Cmd::BootGetDevice: {
         const uint8_t id[2] = {kHardwareBootloader, version_};
         return recordReply(code, id, 2);
     }
-    case 0x81: {
+    case Cmd::BootGetInfo: {
         TBootInfo b{opt_.pageSize, opt_.flashSize};
         return recordReply(code, &b, sizeof b);
     }
-    case 0x02: {
+    case Cmd::BootWriteBlock: {
         if (p.size() != sizeof(TFirmwareBlock)) return rejected();
         TFirmwareBlock b;
         fromPayload(b, p);
@@ -601,7 +598,7 @@ Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p
         highWritten_ = std::max<int64_t>(highWritten_, b.Address + 63);
         return ack();
     }
-    case 0x01: {
+    case Cmd::BootReset: {
         if (p.size() != 6) return rejected();
         ++resets_;
         const uint32_t sum = writtenSum();

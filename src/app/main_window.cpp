@@ -5,6 +5,7 @@
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "pages/channel_page.h"
 #include "pages/page.h"
 #include "schedule/schedule_page.h"
@@ -18,6 +19,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QKeySequence>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -77,30 +80,9 @@ void TfrmQuenda::FormCreate() {
     log_->setClock([this] { return clock_->now(); });
     linkHost_ = std::make_unique<QtLinkHost>(static_cast<LinkWindow&>(*this), this);
     buildMenus();
-
-    // Scale for the screen's resolution.
-    double scale = 1.0;
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        scale = s->logicalDotsPerInch() / 96.0;
-    sbPanels_[0]->setMinimumWidth(int(std::lround(kStatusPanelWidths[0] * scale / 2)));
-    for (int i = 1; i < 3; ++i) {
-        sbPanels_[i]->setFixedWidth(int(std::lround(kStatusPanelWidths[i] * scale)));
-        sbPanels_[i]->setAlignment(Qt::AlignCenter);
-    }
-    resize(int(std::lround(kClientWidth * scale)), int(std::lround(kClientHeight * scale)) + menuBar()->sizeHint().height() +
-                                                     statusBar()->sizeHint().height());
-
-    // Program directory; backups go there, or to a per-user folder when it is read-only.
+    scaleToScreen();
     const QString exe = options_.programFile.isEmpty() ? QCoreApplication::applicationFilePath() : options_.programFile;
-    programDir_ = options_.programDir.isEmpty() ? QFileInfo(exe).absolutePath() : options_.programDir;
-    QString backupNote;
-    if (!folderWritable(programDir_)) {
-        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir().mkpath(fallback);
-        backupNote = QStringLiteral("Program folder not writable, backups go to ") + fallback;
-        programDir_ = fallback;
-    }
-    if (!programDir_.endsWith(QLatin1Char('/'))) programDir_ += QLatin1Char('/');
+    const QString backupNote = chooseProgramDir(exe);
 
     portName_.clear();
     connection_ = new ConnectionControl(*this);
@@ -139,6 +121,33 @@ void TfrmQuenda::FormCreate() {
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
     EnableControls(false);
     if (!portName_.isEmpty()) startLink();
+}
+
+void TfrmQuenda::scaleToScreen() {
+    double scale = 1.0;
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        scale = s->logicalDotsPerInch() / 96.0;
+    sbPanels_[0]->setMinimumWidth(int(std::lround(kStatusPanelWidths[0] * scale / 2)));
+    for (int i = 1; i < 3; ++i) {
+        sbPanels_[i]->setFixedWidth(int(std::lround(kStatusPanelWidths[i] * scale)));
+        sbPanels_[i]->setAlignment(Qt::AlignCenter);
+    }
+    resize(int(std::lround(kClientWidth * scale)), int(std::lround(kClientHeight * scale)) + menuBar()->sizeHint().height() +
+                                                     statusBar()->sizeHint().height());
+}
+
+QString TfrmQuenda::chooseProgramDir(const QString& exe) {
+    // Backups go to the program's folder, or to a per-user folder when it is read-only.
+    programDir_ = options_.programDir.isEmpty() ? QFileInfo(exe).absolutePath() : options_.programDir;
+    QString note;
+    if (!folderWritable(programDir_)) {
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir().mkpath(fallback);
+        note = QStringLiteral("Program folder not writable, backups go to ") + fallback;
+        programDir_ = fallback;
+    }
+    if (!programDir_.endsWith(QLatin1Char('/'))) programDir_ += QLatin1Char('/');
+    return note;
 }
 
 void TfrmQuenda::buildStatusBar() {
@@ -188,8 +197,9 @@ void TfrmQuenda::ShowWeatherSettings() {
     // The weather record is the last of the first reads after connecting.
     if (pc_->currentWidget() == page(QStringLiteral("tsMessages"))) {
         const int mode = state_->Config.Mode;
-        ShowPage(page(mode == 1 ? QStringLiteral("tsSchedule") : mode == 2 ? QStringLiteral("tsGeo")
-                                                                         : QStringLiteral("tsChannels")));
+        ShowPage(page(isMode(mode, Mode::Auto)  ? QStringLiteral("tsSchedule")
+                      : isMode(mode, Mode::Geo) ? QStringLiteral("tsGeo")
+                                                : QStringLiteral("tsChannels")));
     }
     if (connection_) connection_->SaveLastPort();
 }
@@ -204,108 +214,108 @@ void TfrmQuenda::DrawHealth() {
     for (auto* p : allPages()) p->drawHealth();
 }
 
-QAction* TfrmQuenda::addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
-                               void (TfrmQuenda::*slot)()) {
-    auto* a = new QAction(caption, this);
-    a->setObjectName(QString::fromLatin1(name));
-    if (!key.isEmpty()) {
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::ApplicationShortcut);
-    }
-    if (slot) connect(a, &QAction::triggered, this, slot);
-    if (menu) menu->addAction(a);
-    return a;
-}
+namespace {
+// The menus as data: a row is an item, a separator (name nullptr) or, with `menu` set,
+// the start of a menu. Items without a slot are connected by their owners (the
+// connection control, the channel page, the file handlers).
+using Slot = void (TfrmQuenda::*)();
+enum ItemFlag : uint8_t { kPlain = 0, kCheckable = 1, kHidden = 2 };
+struct MenuRow {
+    const char* menu;    // object name of a new top-level menu, or nullptr
+    const char* name;    // object name of the item; nullptr: a separator
+    const char* caption; // English caption
+    QKeyCombination key;
+    Slot slot;
+    uint8_t flags;
+};
+constexpr QKeyCombination kNoKey{};
+using T = TfrmQuenda;
+const MenuRow kMenus[] = {
+    {"mnuConnection", nullptr, "&Connection", kNoKey, nullptr, kPlain},
+    {nullptr, "mnuDiscover", "Install devices automatically", Qt::CTRL | Qt::Key_I, &T::mnuDiscoverClick, kPlain},
+    {nullptr, "mnuRemove", "Uninstall devices automatically", Qt::CTRL | Qt::Key_U, &T::mnuRemoveClick, kPlain},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuConnect", "Connect to", kNoKey, nullptr, kPlain}, // a submenu, filled by the connection control
+    {nullptr, "mnuDisconnect", "Disconnect", Qt::CTRL | Qt::Key_D, nullptr, kPlain},
+    {"mnuFile", nullptr, "&File", kNoKey, &T::mnuFileClick, kPlain},
+    {nullptr, "mnuScheduleImport", "Import schedule...", Qt::CTRL | Qt::Key_T, nullptr, kPlain},
+    {nullptr, "mnuConfigImport", "Import configuration...", Qt::CTRL | Qt::Key_K, nullptr, kPlain},
+    {nullptr, "mnuScheduleConfigExport", "Export schedule and configuration...", Qt::CTRL | Qt::Key_E, nullptr, kPlain},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuFirmwareUpdate", "Update firmware...", kNoKey, nullptr, kPlain},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuExit", "Exit", Qt::ALT | Qt::Key_F4, &T::mnuExitClick, kPlain},
+    {"mnuOptions", nullptr, "&Options", kNoKey, &T::mnuOptionsClick, kPlain},
+    {nullptr, "mnuModeManual", "Mode: Manual", Qt::CTRL | Qt::Key_F1, &T::mnuModeManualClick, kCheckable},
+    {nullptr, "mnuModeAuto", "Mode: Auto", Qt::CTRL | Qt::Key_F2, &T::mnuModeAutoClick, kCheckable},
+    {nullptr, "mnuModeGeo", "Mode: Geo", Qt::CTRL | Qt::Key_F3, &T::mnuModeGeoClick, kCheckable},
+    {nullptr, "mnuModeRGBDemo", "Mode: RGB demo", Qt::CTRL | Qt::Key_F4, &T::mnuModeRGBDemoClick, kCheckable},
+    {nullptr, "mnuModeFlash", "Mode: Flash", Qt::CTRL | Qt::Key_F5, &T::mnuModeFlashClick, kCheckable},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuAllOff", "Set all channels to 0%", Qt::CTRL | Qt::Key_0, nullptr, kPlain},
+    {nullptr, "mnuAll20", "Set all channels to 20%", Qt::CTRL | Qt::Key_2, nullptr, kPlain},
+    {nullptr, "mnuAllOn", "Set all channels to 100%", Qt::CTRL | Qt::Key_1, nullptr, kPlain},
+    {nullptr, "mnuSetTimeDate", "Set current time and date", Qt::CTRL | Qt::Key_C, &T::mnuSetTimeDateClick, kPlain},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuStepBig", "Big step size", QKeyCombination(Qt::Key_F4), &T::mnuStepBigClick, kCheckable},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuShowExpert", "Show Expert options", QKeyCombination(Qt::Key_F6), &T::mnuShowExpertClick, kCheckable},
+    {nullptr, "mnuShowRC433", "433 MHz", QKeyCombination(Qt::Key_F8), &T::mnuShowRC433Click, kCheckable},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuRefresh", "Refresh", QKeyCombination(Qt::Key_F5), &T::mnuRefreshClick, kPlain},
+    {nullptr, "mnuSaveEEPROM", "Save settings permanently", Qt::CTRL | Qt::Key_S, &T::mnuSaveEEPROMClick, kPlain},
+    {nullptr, "mnuIRLearn", "Pair IR remote control...", Qt::CTRL | Qt::Key_R, &T::mnuIRLearnClick, kPlain},
+    {nullptr, "mnuLoadReef", "Load reef bundle defaults", kNoKey, &T::mnuLoadReefClick, kPlain},
+    // Reached by their short-cuts only: actions of the window, not in the menu.
+    {nullptr, "mnuHealth", "Read health data", Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_X, &T::mnuHealthClick, kHidden},
+    {nullptr, "mnuDebug", "Debug", Qt::CTRL | Qt::ALT | Qt::Key_D, &T::mnuDebugClick, kHidden},
+    {"mnuHelp", nullptr, "&Help", kNoKey, nullptr, kPlain},
+    {nullptr, "mnuHardware", "Hardware manual", kNoKey, nullptr, kPlain},
+    {nullptr, "mnuSoftware", "Software manual / updates", kNoKey, nullptr, kPlain},
+    {nullptr, "mnuFAQ", "FAQ / error tracking", QKeyCombination(Qt::Key_F1), nullptr, kPlain},
+};
+} // namespace
 
 void TfrmQuenda::buildMenus() {
     auto* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
-
-    mnuConnection_ = bar->addMenu(QStringLiteral("&Connection"));
-    mnuConnection_->menuAction()->setObjectName(QStringLiteral("mnuConnection"));
-    mnuConnection_->setObjectName(QStringLiteral("mnuConnectionMenu"));
-    addAction(mnuConnection_, "mnuDiscover", QStringLiteral("Install devices automatically"),
-              QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmQuenda::mnuDiscoverClick);
-    addAction(mnuConnection_, "mnuRemove", QStringLiteral("Uninstall devices automatically"),
-              QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmQuenda::mnuRemoveClick);
-    mnuConnection_->addSeparator();
-    auto* connectMenu = mnuConnection_->addMenu(QStringLiteral("Connect to"));
-    connectMenu->setObjectName(QStringLiteral("mnuConnectMenu"));
-    connectMenu->menuAction()->setObjectName(QStringLiteral("mnuConnect"));
-    addAction(mnuConnection_, "mnuDisconnect", QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D),
-              nullptr);
-
-    mnuFile_ = bar->addMenu(QStringLiteral("&File"));
-    mnuFile_->menuAction()->setObjectName(QStringLiteral("mnuFile"));
-    connect(mnuFile_, &QMenu::aboutToShow, this, &TfrmQuenda::mnuFileClick);
-    addAction(mnuFile_, "mnuScheduleImport", QStringLiteral("Import schedule..."), QKeySequence(Qt::CTRL | Qt::Key_T),
-              nullptr);
-    addAction(mnuFile_, "mnuConfigImport", QStringLiteral("Import configuration..."),
-              QKeySequence(Qt::CTRL | Qt::Key_K), nullptr);
-    addAction(mnuFile_, "mnuScheduleConfigExport", QStringLiteral("Export schedule and configuration..."),
-              QKeySequence(Qt::CTRL | Qt::Key_E), nullptr);
-    mnuFile_->addSeparator();
-    addAction(mnuFile_, "mnuFirmwareUpdate", QStringLiteral("Update firmware..."), QKeySequence(), nullptr);
-    mnuFile_->addSeparator();
-    addAction(mnuFile_, "mnuExit", QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4),
-              &TfrmQuenda::mnuExitClick);
-
-    mnuOptions_ = bar->addMenu(QStringLiteral("&Options"));
-    mnuOptions_->menuAction()->setObjectName(QStringLiteral("mnuOptions"));
-    connect(mnuOptions_, &QMenu::aboutToShow, this, &TfrmQuenda::mnuOptionsClick);
-    auto checkable = [](QAction* a) {
-        a->setCheckable(true);
-        return a;
-    };
-    checkable(addAction(mnuOptions_, "mnuModeManual", QStringLiteral("Mode: Manual"), QKeySequence(Qt::CTRL | Qt::Key_F1),
-                        &TfrmQuenda::mnuModeManualClick));
-    checkable(addAction(mnuOptions_, "mnuModeAuto", QStringLiteral("Mode: Auto"), QKeySequence(Qt::CTRL | Qt::Key_F2),
-                        &TfrmQuenda::mnuModeAutoClick));
-    checkable(addAction(mnuOptions_, "mnuModeGeo", QStringLiteral("Mode: Geo"), QKeySequence(Qt::CTRL | Qt::Key_F3),
-                        &TfrmQuenda::mnuModeGeoClick));
-    checkable(addAction(mnuOptions_, "mnuModeRGBDemo", QStringLiteral("Mode: RGB demo"),
-                        QKeySequence(Qt::CTRL | Qt::Key_F4), &TfrmQuenda::mnuModeRGBDemoClick));
-    checkable(addAction(mnuOptions_, "mnuModeFlash", QStringLiteral("Mode: Flash"), QKeySequence(Qt::CTRL | Qt::Key_F5),
-                        &TfrmQuenda::mnuModeFlashClick));
-    mnuOptions_->addSeparator();
-    // The channel page connects these three.
-    addAction(mnuOptions_, "mnuAllOff", QStringLiteral("Set all channels to 0%"), QKeySequence(Qt::CTRL | Qt::Key_0),
-              nullptr);
-    addAction(mnuOptions_, "mnuAll20", QStringLiteral("Set all channels to 20%"), QKeySequence(Qt::CTRL | Qt::Key_2),
-              nullptr);
-    addAction(mnuOptions_, "mnuAllOn", QStringLiteral("Set all channels to 100%"), QKeySequence(Qt::CTRL | Qt::Key_1),
-              nullptr);
-    addAction(mnuOptions_, "mnuSetTimeDate", QStringLiteral("Set current time and date"),
-              QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmQuenda::mnuSetTimeDateClick);
-    mnuOptions_->addSeparator();
-    checkable(addAction(mnuOptions_, "mnuStepBig", QStringLiteral("Big step size"), QKeySequence(Qt::Key_F4),
-                        &TfrmQuenda::mnuStepBigClick));
-    mnuOptions_->addSeparator();
-    checkable(addAction(mnuOptions_, "mnuShowExpert", QStringLiteral("Show Expert options"), QKeySequence(Qt::Key_F6),
-                        &TfrmQuenda::mnuShowExpertClick));
-    mnuShowRC433_ = checkable(
-        addAction(mnuOptions_, "mnuShowRC433", QStringLiteral("433 MHz"), QKeySequence(Qt::Key_F8), &TfrmQuenda::mnuShowRC433Click));
-    mnuOptions_->addSeparator();
-    addAction(mnuOptions_, "mnuRefresh", QStringLiteral("Refresh"), QKeySequence(Qt::Key_F5), &TfrmQuenda::mnuRefreshClick);
-    addAction(mnuOptions_, "mnuSaveEEPROM", QStringLiteral("Save settings permanently"),
-              QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmQuenda::mnuSaveEEPROMClick);
-    addAction(mnuOptions_, "mnuIRLearn", QStringLiteral("Pair IR remote control..."), QKeySequence(Qt::CTRL | Qt::Key_R),
-              &TfrmQuenda::mnuIRLearnClick);
-    addAction(mnuOptions_, "mnuLoadReef", QStringLiteral("Load reef bundle defaults"), QKeySequence(),
-              &TfrmQuenda::mnuLoadReefClick);
-    // Hidden items, reached by their short-cuts only: actions of the window, not in the menu.
-    auto* health = addAction(nullptr, "mnuHealth", QStringLiteral("Read health data"),
-                             QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_X), &TfrmQuenda::mnuHealthClick);
-    QMainWindow::addAction(health);
-    auto* debug = addAction(nullptr, "mnuDebug", QStringLiteral("Debug"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
-                            &TfrmQuenda::mnuDebugClick);
-    QMainWindow::addAction(debug);
-
-    mnuHelp_ = bar->addMenu(QStringLiteral("&Help"));
-    mnuHelp_->menuAction()->setObjectName(QStringLiteral("mnuHelp"));
-    addAction(mnuHelp_, "mnuHardware", QStringLiteral("Hardware manual"), QKeySequence(), nullptr);
-    addAction(mnuHelp_, "mnuSoftware", QStringLiteral("Software manual / updates"), QKeySequence(), nullptr);
-    addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
+    QMenu* menu = nullptr;
+    for (const MenuRow& r : kMenus) {
+        if (r.menu) {
+            menu = bar->addMenu(QString::fromLatin1(r.caption));
+            menu->menuAction()->setObjectName(QString::fromLatin1(r.menu));
+            menu->setObjectName(QString::fromLatin1(r.menu) + QStringLiteral("Menu"));
+            // A menu's slot runs as it opens.
+            if (r.slot) connect(menu, &QMenu::aboutToShow, this, r.slot);
+            continue;
+        }
+        if (!r.name) {
+            menu->addSeparator();
+            continue;
+        }
+        const QString name = QString::fromLatin1(r.name);
+        if (name == QLatin1String("mnuConnect")) {
+            QMenu* sub = menu->addMenu(QString::fromLatin1(r.caption));
+            sub->setObjectName(QStringLiteral("mnuConnectMenu"));
+            sub->menuAction()->setObjectName(name);
+            continue;
+        }
+        auto* a = new QAction(QString::fromLatin1(r.caption), this);
+        a->setObjectName(name);
+        if (r.key != kNoKey) {
+            a->setShortcut(QKeySequence(r.key));
+            a->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        a->setCheckable(r.flags & kCheckable);
+        if (r.slot) connect(a, &QAction::triggered, this, r.slot);
+        if (r.flags & kHidden) QMainWindow::addAction(a);
+        else menu->addAction(a);
+    }
+    mnuConnection_ = findChild<QMenu*>(QStringLiteral("mnuConnectionMenu"));
+    mnuFile_ = findChild<QMenu*>(QStringLiteral("mnuFileMenu"));
+    mnuOptions_ = findChild<QMenu*>(QStringLiteral("mnuOptionsMenu"));
+    mnuHelp_ = findChild<QMenu*>(QStringLiteral("mnuHelpMenu"));
+    mnuShowRC433_ = findChild<QAction*>(QStringLiteral("mnuShowRC433"));
 }
 
 QString TfrmQuenda::fileDescription(const QString& path) {
@@ -471,10 +481,10 @@ void TfrmQuenda::GeoNow(bool raiseSetTime) {
 void TfrmQuenda::mnuExitClick() { close(); }
 
 void TfrmQuenda::mnuOptionsClick() {
-    const char* modes[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
-    for (int i = 0; i < 5; ++i)
+    const char* modes[kModeCount] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
+    for (int i = 0; i < kModeCount; ++i)
         if (auto* a = findChild<QAction*>(QString::fromLatin1(modes[i]))) a->setChecked(state_->Config.Mode == i);
-    if (auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"))) a->setChecked(state_->Config.Flag & 1);
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"))) a->setChecked(state_->Config.Flag & Flag::StepBig);
     if (auto* a = findChild<QAction*>(QStringLiteral("mnuShowExpert")))
         a->setChecked(isTabVisible(QStringLiteral("tsExpert")));
     mnuShowRC433_->setChecked(isTabVisible(QStringLiteral("tsRC433")));
@@ -485,31 +495,31 @@ void TfrmQuenda::mnuFileClick() {
 }
 
 void TfrmQuenda::mnuModeManualClick() {
-    SetMode(0);
+    SetMode(int(Mode::Manual));
     ShowChannelsPage();
     raiseRequest(rqSetConfig);
 }
 
 void TfrmQuenda::mnuModeAutoClick() {
-    SetMode(1);
+    SetMode(int(Mode::Auto));
     ShowPage(page(QStringLiteral("tsSchedule")));
     raiseRequest(rqSetConfig);
 }
 
 void TfrmQuenda::mnuModeGeoClick() {
-    SetMode(2);
+    SetMode(int(Mode::Geo));
     ShowPage(page(QStringLiteral("tsGeo")));
     raiseRequest(rqSetConfig);
 }
 
 void TfrmQuenda::mnuModeRGBDemoClick() {
-    SetMode(3);
+    SetMode(int(Mode::RGBDemo));
     ShowPage(page(QStringLiteral("tsChannelsGL")));
     state_->assignRequests(rqSetConfig); // drops every other pending request
 }
 
 void TfrmQuenda::mnuModeFlashClick() {
-    SetMode(4);
+    SetMode(int(Mode::Flash));
     ShowChannelsPage();
     state_->assignRequests(rqSetConfig);
 }
@@ -517,8 +527,9 @@ void TfrmQuenda::mnuModeFlashClick() {
 void TfrmQuenda::mnuStepBigClick() {
     // The action toggled its own check when triggered.
     auto* a = findChild<QAction*>(QStringLiteral("mnuStepBig"));
-    const bool on = a ? a->isChecked() : !(state_->Config.Flag & 1);
-    state_->Config.Flag = static_cast<uint8_t>(on ? (state_->Config.Flag | 1) : (state_->Config.Flag & ~1));
+    const bool on = a ? a->isChecked() : !(state_->Config.Flag & Flag::StepBig);
+    state_->Config.Flag =
+        static_cast<uint8_t>(on ? (state_->Config.Flag | Flag::StepBig) : (state_->Config.Flag & ~Flag::StepBig));
     raiseRequest(rqSetConfig);
 }
 

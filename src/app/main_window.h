@@ -155,8 +155,9 @@ private:
     void buildPages();
     void buildMenus();
     void buildStatusBar();
-    QAction* addAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
-                       void (TfrmQuenda::*slot)());
+    void scaleToScreen();
+    // Sets programDir_; returns the log note when it had to fall back to a per-user folder.
+    QString chooseProgramDir(const QString& exe);
 
     WindowOptions options_;
     std::shared_ptr<DeviceState> state_ = std::make_shared<DeviceState>();

@@ -17,8 +17,9 @@ Page* channels(const QString& name, const QString& caption, WindowServices& win,
     return new ChannelPage(name, caption, FirstChannel, win, parent);
 }
 
-Page* schedule(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
-    return new SchedulePage(name, caption, win, parent);
+// A page class built as Page is: object name, caption, window, parent.
+template <class P> Page* make(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    return new P(name, caption, win, parent);
 }
 
 Page* placeholder(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
@@ -27,7 +28,7 @@ Page* placeholder(const QString& name, const QString& caption, WindowServices& w
     return page;
 }
 
-// A placeholder that already carries a box of the status display.
+// An empty tab carrying a box of the status display.
 template <class Box>
 Page* placeholderWith(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
     Page* page = placeholder(name, caption, win, parent);
@@ -52,7 +53,7 @@ using G = PageGroup;
 constexpr PageEntry kPages[] = {
     {"tsChannels", "Channels A-F", G::Always, channels<0>},
     {"tsChannelsGL", "Channels G-L", G::Always, channels<6>},
-    {"tsSchedule", "Schedule", G::Always, schedule},
+    {"tsSchedule", "Schedule", G::Always, make<SchedulePage>},
     {"tsVisualize", "Visualization", G::Always, placeholder},
     {"tsGeo", "Geo", G::Always, placeholder},
     {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},

@@ -38,11 +38,8 @@ enum Request : uint32_t {
     rqToggleCloud = 0x20000,
     rqToggleStorm = 0x40000,
 };
-inline constexpr uint32_t rqRefreshAll = 0x551;
-inline constexpr uint32_t rqOnConnect = 0x1551;
-inline constexpr uint32_t rqConfigImport = 0xA20;
-inline constexpr uint32_t rqColumnEdit = 0xA0;
-inline constexpr uint32_t rqChartMode = 0x1200;
+inline constexpr uint32_t rqRefreshAll = rqGetInfo | rqGetConfig | rqGetSchedule | rqGetExpert | rqGetExpertWeather;
+inline constexpr uint32_t rqOnConnect = rqRefreshAll | rqGetChart;
 
 // The link's transfer buffer: the echoed command code, then the payload.
 struct TransferBuffer {

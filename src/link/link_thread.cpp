@@ -1,6 +1,7 @@
 #include "link/link_thread.h"
 
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "link/qt_serial_port.h"
 
 #include <QCoreApplication>
@@ -20,11 +21,6 @@ const QString kApplicationName = QStringLiteral("Drevanilux 2.x.5");
 const QString kWrongVersionPrefix = QStringLiteral("Drevanilux 2.x.");
 
 constexpr uint8_t kNoAnswer = kHardwareNone;
-
-constexpr uint8_t cmdGetDevice = 0x80, cmdGetInfo = 0x81, cmdGetConfig = 0x82, cmdGetSchedule = 0x83,
-                  cmdGetExpert = 0x85, cmdGetExpertWeather = 0x86, cmdGetChart = 0x87, cmdGetHealth = 0x88,
-                  cmdSetInfo = 0x01, cmdSetConfig = 0x02, cmdSetSchedule = 0x03, cmdSetExpert = 0x05,
-                  cmdSetExpertWeather = 0x06, cmdSpecial = 0x7F, cmdGetBootInfo = 0x81;
 
 constexpr int nInfo = sizeof(TInfo), nConfig = sizeof(TConfig), nExpert = sizeof(TExpert),
               nExpertWeather = sizeof(TExpertWeather), nChart = sizeof(TChart), nHealth = sizeof(THealth),
@@ -287,15 +283,15 @@ bool TthdCom::Pass() {
 // same record, and a read waits while a write of its record is pending.
 bool TthdCom::ServeOne() {
     if (Pending(rqLoadReef)) {
-        SpecialFunction("LoadReef", rqLoadReef, 4, rqRefreshAll); // the preset changes every record
+        SpecialFunction("LoadReef", rqLoadReef, Special::LoadReef, rqRefreshAll); // the preset changes every record
         return true;
     }
     if (Pending(rqSetConfig)) {
-        WriteRecord(cmdSetConfig, nConfig, "SetConfig", LinkRecord::Config);
+        WriteRecord(Cmd::SetConfig, nConfig, "SetConfig", LinkRecord::Config);
         return true;
     }
     if (Pending(rqGetConfig, rqSetConfig)) {
-        ReadRecord(cmdGetConfig, nConfig, "GetConfig", LinkRecord::Config);
+        ReadRecord(Cmd::GetConfig, nConfig, "GetConfig", LinkRecord::Config);
         return true;
     }
     for (const uint32_t bit : {rqSetTime, rqSetChannels, rqSetRow}) {
@@ -305,15 +301,15 @@ bool TthdCom::ServeOne() {
         }
     }
     if (Pending(rqGetInfo, rqSetTime | rqSetChannels | rqSetRow)) {
-        ReadRecord(cmdGetInfo, nInfo, "GetInfo", LinkRecord::Info);
+        ReadRecord(Cmd::GetInfo, nInfo, "GetInfo", LinkRecord::Info);
         return true;
     }
     if (Pending(rqSetExpert)) {
-        WriteRecord(cmdSetExpert, nExpert, "SetExpert", LinkRecord::Expert);
+        WriteRecord(Cmd::SetExpert, nExpert, "SetExpert", LinkRecord::Expert);
         return true;
     }
     if (Pending(rqGetExpert, rqSetExpert)) {
-        ReadRecord(cmdGetExpert, nExpert, "GetExpert", LinkRecord::Expert);
+        ReadRecord(Cmd::GetExpert, nExpert, "GetExpert", LinkRecord::Expert);
         return true;
     }
     if (Pending(rqSetSchedule)) {
@@ -326,31 +322,31 @@ bool TthdCom::ServeOne() {
     }
     if (Pending(rqGetChart)) {
         Status(Msg(QStringLiteral("ReadingChart")));
-        ReadRecord(cmdGetChart, nChart, "GetChart", LinkRecord::Chart, true);
+        ReadRecord(Cmd::GetChart, nChart, "GetChart", LinkRecord::Chart, true);
         return true;
     }
     if (Pending(rqGetHealth)) {
-        ReadRecord(cmdGetHealth, nHealth, "GetHealth", LinkRecord::Health, true);
+        ReadRecord(Cmd::GetHealth, nHealth, "GetHealth", LinkRecord::Health, true);
         return true;
     }
     if (Pending(rqSetExpertWeather)) {
-        WriteRecord(cmdSetExpertWeather, nExpertWeather, "SetExpertWeather", LinkRecord::ExpertWeather);
+        WriteRecord(Cmd::SetExpertWeather, nExpertWeather, "SetExpertWeather", LinkRecord::ExpertWeather);
         return true;
     }
     if (Pending(rqGetExpertWeather, rqSetExpertWeather)) {
-        ReadRecord(cmdGetExpertWeather, nExpertWeather, "GetExpertWeather", LinkRecord::ExpertWeather);
+        ReadRecord(Cmd::GetExpertWeather, nExpertWeather, "GetExpertWeather", LinkRecord::ExpertWeather);
         return true;
     }
     if (Pending(rqSaveEEPROM)) {
-        SpecialFunction("SaveEEPROM", rqSaveEEPROM, 1);
+        SpecialFunction("SaveEEPROM", rqSaveEEPROM, Special::SaveEEPROM);
         return true;
     }
     if (Pending(rqToggleCloud)) {
-        SpecialFunction("ToggleCloud", rqToggleCloud, 2);
+        SpecialFunction("ToggleCloud", rqToggleCloud, Special::ToggleCloud);
         return true;
     }
     if (Pending(rqToggleStorm)) {
-        SpecialFunction("ToggleStorm", rqToggleStorm, 3);
+        SpecialFunction("ToggleStorm", rqToggleStorm, Special::ToggleStorm);
         return true;
     }
     if (Pending(rqFirmwareUpdate)) {
@@ -380,7 +376,7 @@ void TthdCom::SetInfo(uint32_t servedBit) {
     Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
     protocol_->announce("SetInfo");
     DeviceState::applySetInfoMask(b, servedBit);
-    if (!protocol_->Send(b, cmdSetInfo, nInfo)) Identify();
+    if (!protocol_->Send(b, Cmd::SetInfo, nInfo)) Identify();
 }
 
 void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, uint32_t raiseAfter) {
@@ -389,7 +385,7 @@ void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, 
     if (raiseAfter) state_->raise(raiseAfter);
     TransferBuffer& b = protocol_->buffer();
     b.Payload[0] = function;
-    if (!protocol_->Send(b, cmdSpecial, 1)) Identify();
+    if (!protocol_->Send(b, Cmd::Special, 1)) Identify();
 }
 
 void TthdCom::DownloadSchedule() {
@@ -408,7 +404,7 @@ void TthdCom::DownloadSchedule() {
         }));
         for (int i = 0; i < rows; ++i) {
             protocol_->announce("GetSchedule");
-            if (!protocol_->Query(cmdGetSchedule, nScheduleRow)) {
+            if (!protocol_->Query(Cmd::GetSchedule, nScheduleRow)) {
                 failed = true;
                 break;
             }
@@ -427,7 +423,7 @@ void TthdCom::UploadScheduleRow() {
     Hand(host_->PickScheduleRow(b, picked)); // no marked row left: the bit is cleared
     if (!picked) return;
     protocol_->announce("SetSchedule");
-    if (!protocol_->Send(b, cmdSetSchedule, nScheduleRow)) Identify();
+    if (!protocol_->Send(b, Cmd::SetSchedule, nScheduleRow)) Identify();
 }
 
 void TthdCom::FirmwareStep() {
@@ -441,7 +437,7 @@ void TthdCom::FirmwareStep() {
 
 bool TthdCom::GetBootInfo() {
     protocol_->announce("GetBootInfo");
-    if (!protocol_->Query(cmdGetBootInfo, nBootInfo)) return false;
+    if (!protocol_->Query(Cmd::BootGetInfo, nBootInfo)) return false;
     TBootInfo info;
     std::memcpy(&info, protocol_->buffer().Payload, sizeof info);
     pageSize_ = info.PageSize;
@@ -471,7 +467,7 @@ void TthdCom::Identify() {
     try {
         uint8_t type = kNoAnswer, version = kNoAnswer;
         for (int attempt = 1;; ++attempt) {
-            if (protocol_->Query(cmdGetDevice, nDeviceId)) {
+            if (protocol_->Query(Cmd::GetDevice, nDeviceId)) {
                 type = protocol_->buffer().Payload[0];
                 version = protocol_->buffer().Payload[1];
                 break;

@@ -5,6 +5,7 @@
 #include "pages/window_services.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "pages/channel_names.h"
 
 #include <QAction>
@@ -221,7 +222,7 @@ void ChannelPage::showDeviceInfo() {
 void ChannelPage::showModeAndSettings() {
     if (!window()->isVisible()) return;
     // Manual-only controls; never enabled without a device.
-    const bool on = win_.isConnected() && win_.state().Config.Mode == 0;
+    const bool on = win_.isConnected() && isMode(win_.state().Config.Mode, Mode::Manual);
     for (Row& r : rows_)
         for (QWidget* w : std::initializer_list<QWidget*>{r.trb, r.edt, r.btnOff, r.btnOn})
             w->setEnabled(on);

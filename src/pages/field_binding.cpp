@@ -181,7 +181,7 @@ void FieldBinding::edited(const Bound& b, const QString& text) {
     markUnparsable(e, !v);
     if (!v) return;
     store(b, *v);
-    showPartner(b, read(b), true); // what the record keeps, after the cut
+    showPartner(b, *v, true); // the typed value, held to the bar's range (the field may wrap it)
     if (b.hook) b.hook(b.index);
     win_.raiseRequest(b.row.request);
 }

@@ -40,7 +40,8 @@ private:
     QString caption_;
 };
 
-// A page whose controls arrive later; it only says so.
+// A tab without controls of its own: it shows its caption (and whatever boxes the
+// page table puts on it).
 class PlaceholderPage : public Page {
     Q_OBJECT
 public:

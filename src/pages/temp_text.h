@@ -2,6 +2,7 @@
 // degrees Celsius or Fahrenheit, as bit 2 of the configuration's Flag chooses.
 #pragma once
 
+#include "link/device_codes.h"
 #include "link/records.h"
 
 #include <QString>
@@ -10,10 +11,8 @@
 
 namespace quenda {
 
-inline constexpr uint8_t kFlagFahrenheit = 0x04;
-
 inline bool fahrenheitUnit(const TConfig& c) {
-    return (c.Flag & kFlagFahrenheit) != 0;
+    return (c.Flag & Flag::Fahrenheit) != 0;
 }
 // The value that stands for "no measurement".
 inline bool measured(int16_t v) {

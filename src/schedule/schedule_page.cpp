@@ -3,6 +3,7 @@
 #include "pages/number_text.h"
 #include "pages/window_services.h"
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "pages/channel_names.h"
 #include "schedule/schedule_grid.h"
 
@@ -94,7 +95,7 @@ SchedulePage::SchedulePage(const QString& objectName, const QString& caption, Wi
 }
 
 bool SchedulePage::geoMode() const {
-    return win_.state().Config.Mode == 2;
+    return isMode(win_.state().Config.Mode, Mode::Geo);
 }
 
 void SchedulePage::setTimeHeader() {

@@ -4,6 +4,7 @@
 #include "pages/enable_table.h"
 #include "pages/window_services.h"
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "pages/page.h"
 #include "status/health_view.h"
 #include "pages/temp_text.h"
@@ -30,19 +31,18 @@ void append(QString& out, const QString& part) {
 }
 
 // In the order the device's error bits are reported; the clock error comes before the sensor error.
-struct ErrorBit {
-    int bit;
+struct ErrorText {
+    uint8_t bit;
     const char* key;
 };
-constexpr ErrorBit kErrorBits[] = {{0, "Overtemperature"}, {1, "Undervoltage"}, {2, "QuarzError"},
-                                   {3, "CRCError"},        {4, "RAMFull"},      {6, "RTCError"},
-                                   {5, "TempBoardError"},  {7, "PWMError"}};
+constexpr ErrorText kErrorTexts[] = {
+    {ErrorBit::Overtemperature, "Overtemperature"}, {ErrorBit::Undervoltage, "Undervoltage"},
+    {ErrorBit::Quartz, "QuarzError"},              {ErrorBit::Crc, "CRCError"},
+    {ErrorBit::RamFull, "RAMFull"},                {ErrorBit::Rtc, "RTCError"},
+    {ErrorBit::TempBoard, "TempBoardError"},       {ErrorBit::Pwm, "PWMError"}};
 
-const char* const kModeKeys[] = {"ModeManual", "ModeAuto", "ModeGeo", "ModeRGBDemo", "ModeFlash"};
-
-bool weatherMode(uint8_t mode) {
-    return mode == 1 || mode == 2;
-}
+// Indexed by Mode.
+const char* const kModeKeys[kModeCount] = {"ModeManual", "ModeAuto", "ModeGeo", "ModeRGBDemo", "ModeFlash"};
 
 // The locale's long time format without its time-zone name: the device clock has no zone.
 QString timeFormatWithoutZone(const QLocale& loc) {
@@ -76,8 +76,8 @@ void setValueUnlessFocused(QAbstractSlider* s, int v) {
 QString StatusText(const TInfo& info, const TConfig& config, const QString& port) {
     QString s;
     append(s, port);
-    for (const auto& e : kErrorBits)
-        if (info.ErrorFlags & (1u << e.bit)) append(s, Msg(QString::fromLatin1(e.key)));
+    for (const auto& e : kErrorTexts)
+        if (info.ErrorFlags & e.bit) append(s, Msg(QString::fromLatin1(e.key)));
     const QString unit = TempUnitText(config);
     if (measured(info.TempBoard))
         append(s, Msg(QStringLiteral("BoardTemperature")) + QStringLiteral(": ") +
@@ -93,18 +93,18 @@ QString StatusText(const TInfo& info, const TConfig& config, const QString& port
 }
 
 QString ModeText(const TInfo& info, const TConfig& config) {
-    if (info.StatusFlags & 0x10) return Msg(QStringLiteral("Saving"));
+    if (info.StatusFlags & StatusFlags::Saving) return Msg(QStringLiteral("Saving"));
     // A mode this program does not know is shown by its number.
     QString s = config.Mode < std::size(kModeKeys) ? Msg(QString::fromLatin1(kModeKeys[config.Mode]))
                                                    : QString::number(config.Mode);
     const uint8_t a = info.ActiveFlags;
     if (weatherMode(config.Mode)) {
-        if (a & 0x01) s += Msg(QStringLiteral("LetterCloud"));
-        if (a & 0x02) s += Msg(QStringLiteral("LetterStorm"));
+        if (a & ActiveFlags::Cloud) s += Msg(QStringLiteral("LetterCloud"));
+        if (a & ActiveFlags::Storm) s += Msg(QStringLiteral("LetterStorm"));
     }
-    if (a & 0x04) s += Msg(QStringLiteral("LetterCooler"));
-    if (a & 0x08) s += Msg(QStringLiteral("LetterHeater"));
-    if (a & 0x20) s += Msg(QStringLiteral("LetterTimer"));
+    if (a & ActiveFlags::Cooler) s += Msg(QStringLiteral("LetterCooler"));
+    if (a & ActiveFlags::Heater) s += Msg(QStringLiteral("LetterHeater"));
+    if (a & ActiveFlags::Timer) s += Msg(QStringLiteral("LetterTimer"));
     return s;
 }
 
@@ -144,8 +144,8 @@ void ShowWeatherRatios(QLabel* cloud, QLabel* storm, const TInfo& info, const TC
         }
         label->setText(text);
     };
-    show(cloud, "CloudRatio", config.CloudP, config.CloudD, 0x01, "CloudActiveNow");
-    show(storm, "StormRatio", config.StormP, config.StormD, 0x02, "StormActiveNow");
+    show(cloud, "CloudRatio", config.CloudP, config.CloudD, ActiveFlags::Cloud, "CloudActiveNow");
+    show(storm, "StormRatio", config.StormP, config.StormD, ActiveFlags::Storm, "StormActiveNow");
 }
 
 // ---- Boxes ----------------------------------------------------------------------

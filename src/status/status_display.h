@@ -5,9 +5,10 @@
 // reads DeviceState without the lock (records change only on this thread).
 //
 // Controls of the pages are found by object name; a control that a page does not
-// have (yet) is skipped, and a control with the keyboard focus is never rewritten.
+// lacks is skipped, and a control with the keyboard focus is never rewritten.
 #pragma once
 
+#include "link/device_codes.h"
 #include "link/records.h"
 
 #include <QString>
@@ -35,7 +36,7 @@ QString ModeText(const TInfo& info, const TConfig& config);
 QString WindowCaption(const QString& statusText);
 // Every error bit except "RAM full" colours the board line.
 inline bool boardErrorShown(uint8_t errorFlags) {
-    return (errorFlags & 0xEF) != 0;
+    return (errorFlags & ~ErrorBit::RamFull & 0xFF) != 0;
 }
 // The device clock as local date and time; empty when the device's date or time is impossible.
 QString DeviceClockText(const TInfo& info);
@@ -46,7 +47,7 @@ QString RatioText(const QString& captionKey, uint16_t startP, uint16_t endP);
 // whenever it recomputes the probabilities.
 void ShowWeatherRatios(QLabel* cloud, QLabel* storm, const TInfo& info, const TConfig& config);
 
-// ---- Controls this display owns until their pages take them over ----
+// ---- Boxes of this display, placed on pages by the page table ----
 
 // lblCloudRatio and lblStormRatio, one under the other.
 class WeatherRatiosBox : public QWidget {

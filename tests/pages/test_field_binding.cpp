@@ -104,14 +104,14 @@ private slots:
         QTest::newRow("level byte") << "C" << expert << "LCDBLNight" << int(Conv::LevelByte) << "50" << qint64(128)
                                     << 128 << "50.2";
         QTest::newRow("byte cut to 8 bits") << "C" << expert << "FanOff" << int(Conv::Whole) << "300" << qint64(44)
-                                            << 44 << "44";
+                                            << 200 << "44";
         QTest::newRow("tenths, decimal comma") << "de_DE" << expert << "TempOffset" << int(Conv::Tenths) << "-1,5"
                                                << qint64(-15) << 0 << "-1,5";
         QTest::newRow("tenths, point on a comma desktop") << "de_DE" << info << "Voltage" << int(Conv::TenthsShort)
                                                           << "12.0" << qint64(120) << 120 << "12";
         QTest::newRow("temperature in Celsius") << "C" << expert << "TempWaterLow" << int(Conv::Temp) << "24.5"
                                                 << qint64(245) << 200 << "24.5";
-        QTest::newRow("signed cut") << "C" << config << "Lat" << int(Conv::Whole) << "40000" << qint64(-25536) << 0
+        QTest::newRow("signed cut") << "C" << config << "Lat" << int(Conv::Whole) << "40000" << qint64(-25536) << 200
                                     << "-25536";
     }
     void typedValue() {
