@@ -138,8 +138,8 @@ ChartPicture DrawChart(const ChartInput& in, QSize size, QImage recycle) {
     const auto yOf = [&](double v) { return (1.0 - (v - lo) / double(hi - lo)) * PH + kTop; };
 
     // Time of the newest sample, rounded down to the recording interval.
-    QTime deviceTime(in.hour, in.minute, in.second, in.centisecond * 10);
-    const bool deviceClock = deviceTime.isValid() && in.centisecond >= 0;
+    const QTime deviceTime(in.hour, in.minute, in.second, in.centisecond * 10);
+    const bool deviceClock = deviceTime.isValid();
     const QDateTime now = in.now.isValid() ? in.now : QDateTime::currentDateTime();
     qint64 t = toScale(now.date(), deviceClock ? deviceTime : now.time());
     const qint64 intervalMs = qint64(in.interval) * 60000;
