@@ -6,7 +6,7 @@
 #include "pages/enable_table.h"
 #include "app/message_log.h"
 #include "app/page_table.h"
-#include "app/services.h"
+#include "pages/services.h"
 #include "pages/enable_table.h"
 #include "pages/window_services.h"
 #include "link/device_state.h"

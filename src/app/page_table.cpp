@@ -2,6 +2,7 @@
 
 #include "pages/channel_page.h"
 #include "pages/page.h"
+#include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
 #include "status/status_display.h"
 
@@ -57,7 +58,7 @@ constexpr PageEntry kPages[] = {
     {"tsVisualize", "Visualization", G::Always, placeholder},
     {"tsGeo", "Geo", G::Always, placeholder},
     {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
-    {"tsTemp", "Chart", G::Always, placeholder},
+    {"tsTemp", "Chart", G::Always, make<ChartPage>},
     {"tsWeather", "Weather", G::Always, placeholderWith<WeatherRatiosBox>},
     {"tsWeatherDelay", "Delays", G::Always, placeholder},
     {"tsMoon", "Moon", G::Always, placeholder},

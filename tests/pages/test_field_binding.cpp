@@ -1,4 +1,4 @@
-#include "app/services.h"
+#include "pages/services.h"
 #include "pages/enable_table.h"
 #include "pages/field_binding.h"
 #include "pages/number_text.h"
@@ -23,6 +23,7 @@ public:
     void ShowPage(QWidget*) override {}
     void SetMode(int) override {}
     void ShowChannelsPage() override {}
+    void ShowExpertSettings() override {}
     bool isConnected() const override { return true; }
     Dialogs& dialogs() override { return dialogs_; }
     Clock& clock() override { return clock_; }

@@ -1,4 +1,4 @@
-#include "app/services.h"
+#include "pages/services.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
