@@ -251,6 +251,18 @@ private slots:
             QCOMPARE(trb->value(), 425);
         }
 
+        // The picker's day stepped by the user goes into the clock.
+        auto* dtp = control<QDateEdit>(*w, "dtp");
+        dtp->setDate(QDate(2026, 12, 8));
+        dtp->setFocus();
+        dtp->setCurrentSection(QDateTimeEdit::DaySection);
+        w->state().assignRequests(0);
+        QTest::keyClick(dtp, Qt::Key_Up);
+        QCOMPARE(dtp->date(), QDate(2026, 12, 9));
+        QCOMPARE(QDate(2000 + info.Year, info.Month, info.Day), QDate(2026, 12, 9));
+        QCOMPARE(w->state().requests(), uint32_t(rqSetTime));
+        w->state().assignRequests(0);
+
         trb->setFocus();
         QVERIFY(trb->hasFocus());
         QTest::keyClick(trb, Qt::Key_End);
