@@ -8,7 +8,6 @@
 
 #include <QDateEdit>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,12 +16,6 @@ using namespace quenda;
 using namespace quenda::testing;
 
 namespace {
-
-class FixedClock : public Clock {
-public:
-    QDateTime t;
-    QDateTime now() const override { return t; }
-};
 
 // The whole text at once, as pasted: no half-typed prefix passes through the handler.
 void pasteInto(QLineEdit* e, const QString& text) {
@@ -177,10 +170,7 @@ private slots:
         auto* lat = control<QLineEdit>(*w, "edtLat");
         auto* lon = control<QLineEdit>(*w, "edtLon");
 
-        // QTest takes (0, 0) for "the centre"; the press is sent as it is.
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), canvas->mapToGlobal(QPointF(0, 0)),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(canvas, &press);
+        pressAt(canvas, QPointF(0, 0));
         QCOMPARE(int(w->state().Config.Lat), 900);
         QCOMPARE(int(w->state().Config.Lon), -1800);
         QCOMPARE(lat->text(), QStringLiteral("90"));

@@ -13,7 +13,6 @@
 #include "schedule/schedule_page.h"
 #include "sim/simulator.h"
 
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -98,12 +97,6 @@ struct Connected {
     }
 };
 
-class FixedClock : public Clock {
-public:
-    QDateTime t;
-    QDateTime now() const override { return t; }
-};
-
 } // namespace
 
 class TestPagesLink : public QObject {
@@ -186,10 +179,7 @@ private slots:
         GeoMapCanvas* canvas = page->imgGeo()->canvas();
         auto device = [&] { return c.sim->device().records(); };
 
-        // QTest takes (0, 0) for "the centre"; this press is sent as it is.
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), canvas->mapToGlobal(QPointF(0, 0)),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(canvas, &press);
+        pressAt(canvas, QPointF(0, 0));
         QTRY_COMPARE_WITH_TIMEOUT(int(device().config.Lat), 900, kWait);
         QCOMPARE(int(device().config.Lon), -1800);
         QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(500, 250));
