@@ -7,6 +7,7 @@
 #include "lang/texts.h"
 #include "link/device_codes.h"
 #include "pages/channel_page.h"
+#include "pages/geo_page.h"
 #include "pages/page.h"
 #include "schedule/schedule_page.h"
 #include "status/status_display.h"
@@ -575,7 +576,7 @@ void TfrmQuenda::mnuDebugClick() {
 
 void TfrmQuenda::mnuSetTimeDateClick() {
     ShowPage(page(QStringLiteral("tsGeo")));
-    GeoNow(true);
+    if (auto* geo = qobject_cast<GeoPage*>(page(QStringLiteral("tsGeo")))) geo->btnNowClick();
 }
 
 void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages"))); }

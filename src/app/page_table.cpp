@@ -1,6 +1,7 @@
 #include "app/page_table.h"
 
 #include "pages/channel_page.h"
+#include "pages/geo_page.h"
 #include "pages/page.h"
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
@@ -56,7 +57,7 @@ constexpr PageEntry kPages[] = {
     {"tsChannelsGL", "Channels G-L", G::Always, channels<6>},
     {"tsSchedule", "Schedule", G::Always, make<SchedulePage>},
     {"tsVisualize", "Visualization", G::Always, placeholder},
-    {"tsGeo", "Geo", G::Always, placeholder},
+    {"tsGeo", "Geo", G::Always, make<GeoPage>},
     {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
     {"tsTemp", "Chart", G::Always, make<ChartPage>},
     {"tsWeather", "Weather", G::Always, placeholderWith<WeatherRatiosBox>},

@@ -40,6 +40,7 @@ enum Request : uint32_t {
 };
 inline constexpr uint32_t rqRefreshAll = rqGetInfo | rqGetConfig | rqGetSchedule | rqGetExpert | rqGetExpertWeather;
 inline constexpr uint32_t rqOnConnect = rqRefreshAll | rqGetChart;
+inline constexpr uint32_t rqChartMode = rqSetExpert | rqGetChart;
 
 // The link's transfer buffer: the echoed command code, then the payload.
 struct TransferBuffer {
