@@ -10,6 +10,8 @@
 #include "pages/temp_text.h"
 
 #include <QAbstractButton>
+#include <QDate>
+#include <QTime>
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
