@@ -3,6 +3,7 @@
 //   page_shots <folder> [-german]
 #include "app/application.h"
 #include "app/main_window.h"
+#include "page_test_util.h"
 #include "pages/page.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 using namespace quenda;
+using namespace quenda::testing;
 
 int main(int argc, char** argv) {
     QuendaApplication app(argc, argv);
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
     st.Config.Mode = 0;
     st.resizeSchedule(12);
     for (int n = 0; n < 12; ++n) {
-        TScheduleRow& r = st.Schedule[std::size_t(n)];
+        TScheduleRow r{};
         r.Hour = int8_t(6 + n);
         r.Minute = int8_t((n * 15) % 60);
         r.Alt = int16_t(n * 800);
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
             r.Color16[ch] = int16_t((n * 300 + ch * 97) % 4097);
         r.Switch = uint8_t((n % 2 ? 0x20 : 0) | (n % 3 ? 0x40 : 0) | (n % 4 == 0 ? 0x80 : 0));
         r.Timer = int16_t(n);
+        downloadLine(st, n, r);
     }
     st.Info.CurrentRow = 3;
     w.show();

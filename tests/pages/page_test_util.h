@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 
 namespace quenda::testing {
@@ -43,6 +44,14 @@ inline void connectInMode(TfrmQuenda& w, int mode, const char* page) {
     w.ShowModeAndSettings();
     w.ShowPage(w.page(QString::fromLatin1(page)));
     w.state().assignRequests(0);
+}
+
+// Puts a line into the schedule the way a download does (it counts as read).
+inline void downloadLine(DeviceState& st, int n, const TScheduleRow& row) {
+    TransferBuffer b;
+    b.Payload[0] = static_cast<uint8_t>(n);
+    std::memcpy(b.Payload + 1, &row, sizeof row);
+    st.storeScheduleRow(b);
 }
 
 // Types text into an edit the way a user does: focus, select all, keys.

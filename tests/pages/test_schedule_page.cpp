@@ -44,7 +44,7 @@ struct Fixture {
         w = makeShownWindow();
         w->state().resizeSchedule(lines);
         for (int n = 0; n < lines; ++n)
-            w->state().Schedule[std::size_t(n)] = sampleLine(n);
+            downloadLine(w->state(), n, sampleLine(n));
         connectInMode(*w, mode, "tsSchedule");
         page = qobject_cast<SchedulePage*>(w->page(QStringLiteral("tsSchedule")));
         grid = page->grid();
