@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QPalette>
 #include <QSignalBlocker>
+#include <QVariant>
 
 #include <cmath>
 
@@ -13,6 +14,7 @@ namespace quenda {
 
 namespace {
 constexpr char kUnparsed[] = "quendaUnparsed";
+constexpr char kPaletteBefore[] = "quendaPaletteBefore"; // the colours the mark covers
 const QColor kUnparsedBackground(0xFF, 0xB0, 0xB0);
 
 class EntryCheck : public QObject {
@@ -80,11 +82,17 @@ void markUnparsed(QWidget* control, bool unparsed) {
     if (!control || isMarkedUnparsed(control) == unparsed) return;
     control->setProperty(kUnparsed, unparsed);
     if (unparsed) {
+        // Only what was set on the control itself (a channel colour, say) comes back.
+        control->setProperty(kPaletteBefore, control->testAttribute(Qt::WA_SetPalette)
+                                                 ? QVariant(control->palette())
+                                                 : QVariant());
         QPalette pal = control->palette();
         pal.setColor(QPalette::Base, kUnparsedBackground);
         control->setPalette(pal);
     } else {
-        control->setPalette(QPalette()); // back to the inherited colours
+        const QVariant before = control->property(kPaletteBefore);
+        control->setPalette(before.isValid() ? before.value<QPalette>() : QPalette());
+        control->setProperty(kPaletteBefore, QVariant());
     }
 }
 

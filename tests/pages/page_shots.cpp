@@ -3,15 +3,14 @@
 //   page_shots <folder> [-german]
 #include "app/application.h"
 #include "app/main_window.h"
-#include "page_test_util.h"
 #include "pages/page.h"
 
 #include <QDir>
+#include <cstring>
 #include <QTabWidget>
 #include <QTimer>
 
 using namespace quenda;
-using namespace quenda::testing;
 
 int main(int argc, char** argv) {
     QuendaApplication app(argc, argv);
@@ -43,7 +42,10 @@ int main(int argc, char** argv) {
             r.Color16[ch] = int16_t((n * 300 + ch * 97) % 4097);
         r.Switch = uint8_t((n % 2 ? 0x20 : 0) | (n % 3 ? 0x40 : 0) | (n % 4 == 0 ? 0x80 : 0));
         r.Timer = int16_t(n);
-        downloadLine(st, n, r);
+        TransferBuffer b; // as a download stores it
+        b.Payload[0] = uint8_t(n);
+        std::memcpy(b.Payload + 1, &r, sizeof r);
+        st.storeScheduleRow(b);
     }
     st.Info.CurrentRow = 3;
     w.show();
