@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/connection.h"
+#include "app/file_menu.h"
 #include "pages/enable_table.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
@@ -87,6 +88,7 @@ void TfrmQuenda::FormCreate() {
 
     portName_.clear();
     connection_ = new ConnectionControl(*this);
+    fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
 
     setGroupVisible(PageGroup::Expert, false);

@@ -1,5 +1,6 @@
 #include "pages/field_binding.h"
 
+#include "pages/entry_check.h"
 #include "pages/number_text.h"
 #include "pages/temp_text.h"
 #include "pages/window_services.h"
@@ -17,8 +18,6 @@
 namespace quenda {
 
 namespace {
-constexpr char kUnparsable[] = "unparsable";
-
 QString expand(const char* name, int index) {
     QString s = QString::fromLatin1(name);
     return s.contains(QLatin1String("%1")) ? s.arg(index) : s;
@@ -61,16 +60,6 @@ std::optional<int64_t> parseFieldText(Conv conv, const QString& text, const TCon
     return parseRounded(text, sc.num, sc.den);
 }
 
-void markUnparsable(QLineEdit* edit, bool unparsable) {
-    if (!edit || isMarkedUnparsable(edit) == unparsable) return;
-    edit->setProperty(kUnparsable, unparsable);
-    QPalette p = edit->palette();
-    p.setColor(QPalette::Text, unparsable ? QColor(Qt::red) : edit->parentWidget()->palette().color(QPalette::Text));
-    edit->setPalette(p);
-}
-
-bool isMarkedUnparsable(const QLineEdit* edit) { return edit && edit->property(kUnparsable).toBool(); }
-
 FieldBinding::FieldBinding(WindowServices& win, QWidget* page) : QObject(page), win_(win), page_(page) {}
 
 void FieldBinding::add(const FieldBind& row, int first, int count, std::function<void(int)> hook) {
@@ -98,9 +87,15 @@ void FieldBinding::add(const FieldBind& row, int first, int count, std::function
     // The lambdas find their row by position: the vector may still grow.
     for (std::size_t k = start; k < rows_.size(); ++k) {
         const Bound& b = rows_[k];
-        if (auto* e = qobject_cast<QLineEdit*>(b.control))
+        if (auto* e = qobject_cast<QLineEdit*>(b.control)) {
             connect(e, &QLineEdit::textChanged, this, [this, k](const QString& t) { edited(rows_[k], t); });
-        else if (auto* btn = qobject_cast<QAbstractButton*>(b.control))
+            attachEntryCheck(
+                e, [this, k](const QString& t) { return parseFieldText(rows_[k].row.conv, t, win_.state().Config).has_value(); },
+                [this, k] { return fieldText(rows_[k].row.conv, read(rows_[k]), win_.state().Config); });
+        } else if (qobject_cast<QAbstractSlider*>(b.control) || qobject_cast<QComboBox*>(b.control)) {
+            installWheelGuard(b.control);
+        }
+        if (auto* btn = qobject_cast<QAbstractButton*>(b.control))
             connect(btn, &QAbstractButton::clicked, this, [this, k](bool on) { clicked(rows_[k], on); });
         else if (auto* combo = qobject_cast<QComboBox*>(b.control))
             connect(combo, &QComboBox::activated, this, [this, k](int i) {
@@ -108,8 +103,10 @@ void FieldBinding::add(const FieldBind& row, int first, int count, std::function
             });
         else if (auto* s = qobject_cast<QAbstractSlider*>(b.control))
             connect(s, &QAbstractSlider::valueChanged, this, [this, k, s](int v) { slid(rows_[k], s, v); });
-        if (QAbstractSlider* p = b.partner)
+        if (QAbstractSlider* p = b.partner) {
+            installWheelGuard(p);
             connect(p, &QAbstractSlider::valueChanged, this, [this, k, p](int v) { slid(rows_[k], p, v); });
+        }
     }
 }
 
@@ -146,7 +143,7 @@ void FieldBinding::showControl(const Bound& b, bool force) {
     const QSignalBlocker block(b.control);
     if (auto* e = qobject_cast<QLineEdit*>(b.control)) {
         e->setText(fieldText(b.row.conv, v, win_.state().Config));
-        markUnparsable(e, false);
+        markUnparsed(e, false);
     } else if (auto* btn = qobject_cast<QAbstractButton*>(b.control)) {
         // A radio button is unchecked by its sibling that holds the value.
         if (b.row.conv == Conv::FlagBit) btn->setChecked((v & b.row.value) != 0);
@@ -178,7 +175,7 @@ void FieldBinding::edited(const Bound& b, const QString& text) {
     auto* e = qobject_cast<QLineEdit*>(b.control);
     if (!userChange(e)) return;
     const auto v = parseFieldText(b.row.conv, text, win_.state().Config);
-    markUnparsable(e, !v);
+    markUnparsed(e, !v);
     if (!v) return;
     store(b, *v);
     showPartner(b, *v, true); // the typed value, held to the bar's range (the field may wrap it)
@@ -193,7 +190,7 @@ void FieldBinding::slid(const Bound& b, QAbstractSlider* s, int position) {
         const QSignalBlocker block(b.control);
         if (auto* e = qobject_cast<QLineEdit*>(b.control)) {
             e->setText(fieldText(b.row.conv, read(b), win_.state().Config));
-            markUnparsable(e, false);
+            markUnparsed(e, false);
         }
     }
     if (b.hook) b.hook(b.index);

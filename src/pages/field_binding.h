@@ -3,7 +3,9 @@
 //  - a change the user makes (focused edit, held or focused track bar, clicked box)
 //    parses through the one number-text parser, marks text that is no number, stores
 //    the value cut to the field's width, moves the paired control, runs the row's
-//    hook and raises the record's write request under StateLock;
+//    hook and raises the record's write request under StateLock; leaving an edit
+//    shows the stored value again, and a wheel over an unfocused control scrolls
+//    the page instead of changing the value;
 //  - refresh() rewrites every control that does not have the user's focus.
 #pragma once
 
@@ -54,10 +56,6 @@ struct FieldBind {
 // its result is not range-checked (the field keeps it cut to its width).
 QString fieldText(Conv conv, int64_t raw, const TConfig& config);
 std::optional<int64_t> parseFieldText(Conv conv, const QString& text, const TConfig& config);
-
-// Marks an edit whose text is no number (and clears the mark).
-void markUnparsable(QLineEdit* edit, bool unparsable);
-bool isMarkedUnparsable(const QLineEdit* edit);
 
 class FieldBinding : public QObject {
     Q_OBJECT

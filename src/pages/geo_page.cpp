@@ -1,5 +1,6 @@
 #include "pages/geo_page.h"
 
+#include "pages/entry_check.h"
 #include "pages/number_text.h"
 #include "pages/services.h"
 #include "pages/window_services.h"
@@ -307,8 +308,8 @@ void GeoPage::imgGeoMouseLeave() {
 
 void GeoPage::edtLatChange() {
     if (!userChange(edtLat_) && !userChange(edtLon_)) return;
-    const auto lat = parseNumber(edtLat_->text());
-    const auto lon = parseNumber(edtLon_->text());
+    const auto lat = parseDecimal(edtLat_->text());
+    const auto lon = parseDecimal(edtLon_->text());
     if (!lat || !lon) return;
     storePlace(*lat, *lon); // no range: the device takes what it is given
     DrawGeo();

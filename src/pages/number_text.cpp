@@ -1,5 +1,7 @@
 #include "pages/number_text.h"
 
+#include "pages/entry_check.h"
+
 #include <QLocale>
 #include <QAbstractSlider>
 #include <QWidget>
@@ -28,20 +30,6 @@ QChar desktopDecimalSeparator() {
     return s.isEmpty() ? QChar('.') : s.front();
 }
 
-std::optional<double> parseNumber(const QString& text) {
-    QString t = text.trimmed();
-    if (t.isEmpty()) return std::nullopt;
-    const QChar sep = desktopDecimalSeparator();
-    if (sep != '.') t.replace(sep, '.');
-    // Plain C-locale digits only: group separators or exponents are not numbers here.
-    bool ok = false;
-    for (QChar c : t)
-        if (!(c.isDigit() || c == '.' || c == '-' || c == '+')) return std::nullopt;
-    const double v = QLocale::c().toDouble(t, &ok);
-    if (!ok || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
-
 int64_t roundHalfEven(double v) {
     if (!std::isfinite(v)) return 0;
     // Beyond this no field can hold the value anyway; keep the conversion defined.
@@ -54,7 +42,7 @@ int64_t roundHalfEven(double v) {
 }
 
 std::optional<int64_t> parseRounded(const QString& text, int64_t num, int64_t den) {
-    const auto v = parseNumber(text);
+    const auto v = parseDecimal(text);
     if (!v) return std::nullopt;
     return roundHalfEven(*v * double(num) / double(den));
 }

@@ -19,10 +19,7 @@ bool userChange(const QObject* control);
 void setDesktopLocaleName(const QString& name);
 QChar desktopDecimalSeparator();
 
-// Parses an integer or a decimal number written with the desktop's decimal separator
-// (a '.' is accepted too). Text that is no number gives nothing.
-std::optional<double> parseNumber(const QString& text);
-// Parses, scales by num/den and rounds to the nearest integer, ties to even. The
+// Parses (parseDecimal: either decimal mark), scales by num/den and rounds to the nearest integer, ties to even. The
 // product is formed before the division, so exact halves (50 % of 255) stay halves.
 std::optional<int64_t> parseRounded(const QString& text, int64_t num = 1, int64_t den = 1);
 int64_t roundHalfEven(double v);
@@ -32,7 +29,8 @@ QString formatNumber(double v, const char* pattern);
 
 // Percent text of an output level (0..4096 is 0..100 %) and back.
 QString levelPercentText(int level);
-// Not range-checked: the caller stores it cut to its field's width.
+// Either decimal mark is taken. Not range-checked: the caller stores it cut to its
+// field's width.
 std::optional<int64_t> percentToLevel(const QString& text);
 
 // Cut to a field's width, as the device record stores it.

@@ -1,5 +1,6 @@
 #include "pages/temp_text.h"
 
+#include "pages/entry_check.h"
 #include "pages/number_text.h"
 
 #include <cstdlib>
@@ -25,7 +26,7 @@ QString TempText(int tenthsCelsius, bool fahrenheit) {
 }
 
 std::optional<int64_t> ParseTemp(const QString& text, bool fahrenheit) {
-    const auto x = parseNumber(text);
+    const auto x = parseDecimal(text);
     if (!x) return std::nullopt;
     return roundHalfEven(fahrenheit ? (*x - 32.0) / 9.0 * 50.0 : *x * 10.0);
 }

@@ -1,5 +1,6 @@
 #include "pages/services.h"
 #include "pages/enable_table.h"
+#include "pages/entry_check.h"
 #include "pages/field_binding.h"
 #include "pages/number_text.h"
 #include "pages/window_services.h"
@@ -138,7 +139,7 @@ private slots:
         QCOMPARE(b.bar->value(), bar);
         QVERIFY(b.win.state().isRaised(rqSetExpert));
         QVERIFY(b.hookRuns > 0);
-        QVERIFY(!isMarkedUnparsable(b.edit));
+        QVERIFY(!isMarkedUnparsed(b.edit));
         // A refresh leaves the focused edit as typed, then rewrites it once the focus moved.
         b.binding.refresh();
         QCOMPARE(b.edit->text(), typed);
@@ -154,12 +155,12 @@ private slots:
         b.win.state().Info.Channel[3] = 1000;
         for (const char* text : {"abc", "1..5", "1e3", "-"}) {
             b.type(QString::fromLatin1(text));
-            QVERIFY2(isMarkedUnparsable(b.edit), text);
+            QVERIFY2(isMarkedUnparsed(b.edit), text);
             QCOMPARE(b.win.state().Info.Channel[3], int16_t(1000));
             QVERIFY(!b.win.state().isRaised(rqSetChannels));
         }
         b.type(QStringLiteral("50"));
-        QVERIFY(!isMarkedUnparsable(b.edit));
+        QVERIFY(!isMarkedUnparsed(b.edit));
         QCOMPARE(b.win.state().Info.Channel[3], int16_t(2048));
     }
 

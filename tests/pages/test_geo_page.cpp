@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(int(w->state().Config.Lat), -339);
         QCOMPARE(w->state().requests(), uint32_t(rqSetConfig));
         w->state().assignRequests(0);
-        for (const char* bad : {"north", "", "1e3", "1,5"}) {
+        for (const char* bad : {"north", "", "1e3", "1,5,0"}) {
             pasteInto(lon, QString::fromLatin1(bad));
             QCOMPARE(w->state().requests(), 0u);
         }

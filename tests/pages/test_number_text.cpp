@@ -1,3 +1,4 @@
+#include "pages/entry_check.h"
 #include "pages/number_text.h"
 
 #include <QTest>
@@ -31,7 +32,7 @@ private slots:
         QFETCH(bool, ok);
         QFETCH(double, value);
         setDesktopLocaleName(locale);
-        const auto v = parseNumber(text);
+        const auto v = parseDecimal(text);
         QCOMPARE(v.has_value(), ok);
         if (ok) QCOMPARE(*v, value);
     }
