@@ -19,6 +19,8 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text);
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
+    // A line of text, with earlier answers offered; empty when cancelled.
+    virtual QString askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered);
 };
 
 class Clock {
