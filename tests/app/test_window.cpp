@@ -378,17 +378,6 @@ private slots:
         QVERIFY2(nowPresent.isEmpty(), qPrintable("built now, drop from the pending list: " + nowPresent.join(' ')));
     }
 
-    void commandLinePathsAndUnknownSwitches() {
-        Started started;
-        auto w = makeWindow({"/tmp", "-foo", "--debug", "/expert"}, &started);
-        QCOMPARE(started.ports, QStringList{"/tmp"});
-        QVERIFY(w->pages()->isTabVisible(10)); // "/expert" is still a switch
-        QVERIFY(!w->debugMessages());
-        const QString log = w->messageLog()->toPlainText();
-        QVERIFY(log.contains(QStringLiteral("Unknown switch ignored: -foo")));
-        QVERIFY(log.contains(QStringLiteral("Unknown switch ignored: --debug")));
-    }
-
     // Reconnecting never lands on a legacy on-board port, and "newest" is the port
     // that appeared last, not the last one the system lists.
     void automaticChoiceSkipsOnboardPortsAndTakesTheNewest() {
