@@ -135,7 +135,6 @@ void DeviceState::resizeScheduleLocked(int rows) {
     const auto n = static_cast<std::size_t>(std::max(rows, 0));
     Schedule.resize(n, TScheduleRow{});
     UploadMarks.resize(n, 0);
-    PointTable.resize(n, CurvePoint{});
 }
 
 void DeviceState::applySetInfoMask(TransferBuffer& b, uint32_t servedBit) {

@@ -50,12 +50,6 @@ struct TransferBuffer {
     uint8_t Payload[132] = {};
 };
 
-// One point of the day-curve picture per schedule row: x and twelve y positions.
-struct CurvePoint {
-    float X = 0;
-    std::array<float, kChannels> Y{};
-};
-
 class DeviceState {
 public:
     DeviceState();
@@ -68,7 +62,6 @@ public:
     THealth Health{};
     std::vector<TScheduleRow> Schedule;
     std::vector<uint8_t> UploadMarks;   // guarded by StateLock
-    std::vector<CurvePoint> PointTable; // window's thread only
 
     // Non-recursive, held for a few instructions only, never across a command or a
     // call onto the window.
@@ -100,7 +93,7 @@ public:
     // True when a row was written into the buffer; false clears rqSetSchedule.
     bool pickScheduleRow(TransferBuffer& b);
 
-    // Sizes the schedule, the marks and the point table (new rows zero).
+    // Sizes the schedule and the marks (new rows zero).
     void resizeSchedule(int rows);
 
     // SetInfo masks, applied to the transfer buffer only: the two groups the

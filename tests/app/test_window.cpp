@@ -42,7 +42,7 @@ std::unique_ptr<TfrmQuenda> makeWindow(QStringList args, Started* started = null
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload lblVisualize cbxTimeLock edtLat edtLon "
+               "btnUpload btnDownload edtLat edtLon "
                "edtTime btnNow btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
                "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
                "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
