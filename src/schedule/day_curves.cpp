@@ -74,6 +74,15 @@ double presentSunAngle(const CurveScene& s) {
     return sun.Rising ? alt + 90 : 270 - alt;
 }
 
+// A translucent colour as it shows on the black background. The toolkit strokes a
+// smoothed line in an opaque colour fifteen times faster than in a translucent one,
+// and the shaded curves lie on the background but where they cross a grid line or
+// one another.
+QColor overBackground(QRgb colour) {
+    const int a = qAlpha(colour);
+    return QColor(qRed(colour) * a / 255, qGreen(colour) * a / 255, qBlue(colour) * a / 255);
+}
+
 void drawText(QPainter& p, const QFontMetrics& fm, double x, double y, const QString& text) {
     p.drawText(QPointF(x, y + fm.ascent()), text);
 }
@@ -154,17 +163,21 @@ void drawCurves(QPainter& p, const Frame& f, const QFontMetrics& fm, const Curve
             p.fillRect(QRect(topLeft, bottomRight - QPoint(1, 1)), QColor::fromRgba(CurvePalette(c)));
         }
         if (!isSelected) {
-            p.setPen(QColor::fromRgba(CurveShadePalette(c)));
+            p.setPen(overBackground(CurveShadePalette(c)));
             p.drawPolyline(poly);
             continue;
         }
         p.setPen(QColor::fromRgba(CurvePalette(c)));
         p.drawPolyline(poly);
         poly << QPointF(f.W - 20, f.H - 20) << QPointF(kMargin, f.H - 20);
+        // The shade's only slanted edge is the curve just stroked over it; a plain fill
+        // costs a third of a smoothed one.
+        p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor::fromRgba(CurveShadePalette(c)));
         p.drawPolygon(poly);
         p.setBrush(Qt::NoBrush);
+        p.setRenderHint(QPainter::Antialiasing, true);
     }
 }
 
