@@ -187,7 +187,11 @@ bool VisualizePage::FormMouseWheel(int delta) {
 bool VisualizePage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == window()) {
-        if (FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y())) return true;
+        // Accepted, so that it is not offered to the parent widgets as well.
+        if (FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y())) {
+            event->accept();
+            return true;
+        }
     }
     return Page::eventFilter(watched, event);
 }
