@@ -6,7 +6,7 @@
 //       drag of 200 mouse moves runs on the Visualization page of a window connected
 //       to the simulated device at 115200 baud, until the moved line reaches the device;
 //       goal < 16 ms
-//   bench_day_curves [redraws [redraw-only]]   (redraws per mode for (a), default 1000)
+//   bench_day_curves [redraws [a|b]]   (redraws per mode for (a), default 1000; one part only)
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -152,16 +152,20 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
         return -1;
     }
 
-    int64_t lastTick = 0, longestGapUs = 0;
+    int64_t lastTick = 0, longestGapUs = 0, longestAt = 0;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const int64_t t = nowUs();
-        if (lastTick) longestGapUs = std::max(longestGapUs, t - lastTick);
+        if (lastTick && t - lastTick > longestGapUs) {
+            longestGapUs = t - lastTick;
+            longestAt = t;
+        }
         lastTick = t;
     });
     ticker.start(1);
 
+    const int64_t pressedAt = nowUs();
     const CurvePoint start = page->points()[2];
     sendMouse(img, QEvent::MouseButtonPress, QPointF(start.X, start.Y[0]), Qt::LeftButton);
     if (page->DraggedLine() != 2) {
@@ -180,12 +184,14 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
     });
     mover.start(5);
     waitUntil([&] { return moves == 200; }, 10000);
+    const int64_t releasedAt = nowUs();
     sendMouse(img, QEvent::MouseButtonRelease, last, Qt::NoButton);
     const bool arrived = waitUntil([&] { return sim.device().records().schedule[2].Color16[0] == 4096; }, 10000);
     ticker.stop();
     std::printf("(b) scripted drag of %d moves, release and upload%s: longest event-loop stall %.1f ms "
-                "(goal < 16 ms)\n",
-                moves, arrived ? "" : " (line NOT at the device)", double(longestGapUs) / 1000.0);
+                "(goal < 16 ms), ending %.0f ms after the press (release at %.0f ms)\n",
+                moves, arrived ? "" : " (line NOT at the device)", double(longestGapUs) / 1000.0,
+                double(longestAt - pressedAt) / 1000.0, double(releasedAt - pressedAt) / 1000.0);
     w->close();
     w.reset();
     return arrived ? double(longestGapUs) / 1000.0 : -1;
@@ -198,9 +204,12 @@ int main(int argc, char** argv) {
     LoadLanguage(LanguageChoice::English);
     const int count = argc > 1 ? std::max(10, QByteArray(argv[1]).toInt()) : 1000;
     const auto lines = benchSchedule();
-    redraws(count, false, lines);
-    redraws(count, true, lines);
-    if (argc > 2) return 0; // redraws only
+    const QByteArray part = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    if (part != "b") {
+        redraws(count, false, lines);
+        redraws(count, true, lines);
+    }
+    if (part == "a") return 0;
     const double stall = dragStall(lines);
     TthdCom::WaitForThreads(7000);
     ForgetLastPort(); // no remembered port from this run
