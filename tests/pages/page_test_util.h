@@ -2,10 +2,12 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "app/services.h"
 #include "pages/page.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -15,6 +17,13 @@
 #include <memory>
 
 namespace quenda::testing {
+
+// A computer clock that shows what the test sets.
+class FixedClock : public Clock {
+public:
+    QDateTime t;
+    QDateTime now() const override { return t; }
+};
 
 // Shows the window and waits until it is the active one.
 inline bool showActive(TfrmQuenda& w) {
@@ -43,6 +52,13 @@ inline void connectInMode(TfrmQuenda& w, int mode, const char* page) {
     w.ShowModeAndSettings();
     w.ShowPage(w.page(QString::fromLatin1(page)));
     w.state().assignRequests(0);
+}
+
+// A left press exactly at `pos`; QTest reads (0, 0) as "the widget's centre".
+inline void pressAt(QWidget* w, QPointF pos) {
+    QMouseEvent press(QEvent::MouseButtonPress, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
 }
 
 // Types text into an edit the way a user does: focus, select all, keys.
