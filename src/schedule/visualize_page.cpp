@@ -127,7 +127,8 @@ void VisualizePage::channelNamesChanged() {
 void VisualizePage::imgMouseDown(QPointF pos) {
     if (scheduleDownloadPending()) return;
     const int line = HitPoint(curves_.points, selectedChannel_, pos);
-    if (line < 0) return;
+    // A line not read from the device holds no known values to edit.
+    if (line < 0 || !win_.state().isRead(line)) return;
     draggedLine_ = line;
     tmrVisualize_->start();
 }

@@ -20,17 +20,18 @@ struct Fixture {
     std::unique_ptr<TfrmQuenda> w;
     VisualizePage* page = nullptr;
 
-    explicit Fixture(int mode) {
+    explicit Fixture(int mode, bool readAll = true) {
         w = makeShownWindow();
         DeviceState& st = w->state();
         st.resizeSchedule(3);
         for (int k = 0; k < 3; ++k) {
-            TScheduleRow& r = st.Schedule[std::size_t(k)];
+            TScheduleRow r{};
             r.Hour = int8_t(6 * (k + 1));
-            r.Minute = 0;
             r.Alt = int16_t(3000 * k);
             for (int ch = 0; ch < kChannels; ++ch)
                 r.Color16[ch] = int16_t(1000 + 500 * k);
+            if (k < 2 || readAll) downloadLine(st, k, r);
+            else st.Schedule[2] = r; // known to the window, not read from the device
         }
         connectInMode(*w, mode, "tsVisualize");
         page = qobject_cast<VisualizePage*>(w->page(QStringLiteral("tsVisualize")));
@@ -112,13 +113,21 @@ private slots:
         QVERIFY(!f.page->cbxTimeLock()->isHidden());
     }
 
-    void downloadsAndShrunkSchedulesStopTheDrag() {
+    void downloadsUnreadLinesAndShrunkSchedulesStopTheDrag() {
         Fixture f(1);
         QWidget* img = f.page->img();
         f.w->state().raise(rqGetSchedule);
         QTest::mousePress(img, Qt::LeftButton, {}, f.point(1));
         QCOMPARE(f.page->DraggedLine(), -1);
         QTest::mouseRelease(img, Qt::LeftButton, {}, f.point(1));
+        // A line never read from the device cannot be grabbed.
+        Fixture unread(1, false);
+        QTest::mousePress(unread.page->img(), Qt::LeftButton, {}, unread.point(2));
+        QCOMPARE(unread.page->DraggedLine(), -1);
+        QTest::mouseRelease(unread.page->img(), Qt::LeftButton, {}, unread.point(2));
+        QTest::mousePress(unread.page->img(), Qt::LeftButton, {}, unread.point(1));
+        QCOMPARE(unread.page->DraggedLine(), 1);
+        QTest::mouseRelease(unread.page->img(), Qt::LeftButton, {}, unread.point(1));
 
         f.w->state().assignRequests(0);
         QTest::mousePress(img, Qt::LeftButton, {}, f.point(2));
