@@ -13,6 +13,7 @@
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
 #include "schedule/status_display.h"
+#include "schedule/visualize_page.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -212,6 +213,7 @@ Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
     if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
     if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
     if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
+    if (name == QLatin1String("tsVisualize")) return new VisualizePage(name, caption, *this, pc_);
     if (name == QLatin1String("tsGeo")) return new GeoPage(name, caption, *this, pc_);
     if (name == QLatin1String("tsTemp")) return new ChartPage(name, caption, *this, pc_);
     auto* page = new PlaceholderPage(name, caption, *this, pc_);

@@ -65,7 +65,7 @@ std::unique_ptr<TfrmQuenda> windowOnPorts(QStringList args, std::shared_ptr<QStr
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload lblVisualize cbxTimeLock "
+               "btnUpload btnDownload "
                "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
                "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
                "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
