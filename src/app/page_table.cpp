@@ -5,6 +5,7 @@
 #include "pages/page.h"
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
+#include "schedule/visualize_page.h"
 #include "status/status_display.h"
 
 #include <QPlainTextEdit>
@@ -56,7 +57,7 @@ constexpr PageEntry kPages[] = {
     {"tsChannels", "Channels A-F", G::Always, channels<0>},
     {"tsChannelsGL", "Channels G-L", G::Always, channels<6>},
     {"tsSchedule", "Schedule", G::Always, make<SchedulePage>},
-    {"tsVisualize", "Visualization", G::Always, placeholder},
+    {"tsVisualize", "Visualization", G::Always, make<VisualizePage>},
     {"tsGeo", "Geo", G::Always, make<GeoPage>},
     {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
     {"tsTemp", "Chart", G::Always, make<ChartPage>},

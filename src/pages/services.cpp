@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QVariantMap>
 
 namespace quenda {
@@ -14,6 +15,12 @@ bool Dialogs::askYesNo(QWidget* parent, const QString& caption, const QString& t
 
 QString Dialogs::openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, dir, filter);
+}
+
+QString Dialogs::askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered) {
+    bool ok = false;
+    const QString text = QInputDialog::getItem(parent, caption, label, offered, 0, true, &ok);
+    return ok ? text : QString();
 }
 
 QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
