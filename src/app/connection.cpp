@@ -1,5 +1,6 @@
 #include "app/connection.h"
 
+#include "app/bluetooth_control.h"
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -29,17 +30,29 @@ ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(
 
     if (w_.options().watchSystem) {
         PortArrivalWatcher::Options o;
-        o.enumerate = w_.options().enumeratePorts;
+        o.enumerate = enumerator();
         arrivals_ = new PortArrivalWatcher(o, this);
         connect(arrivals_, &PortArrivalWatcher::portsArrived, this, &ConnectionControl::portsArrived);
+        // A controller just paired and made reachable arrives like a plugged-in adapter.
+        if (w_.bluetooth())
+            connect(w_.bluetooth(), &BluetoothControl::portsChanged, arrivals_, &PortArrivalWatcher::rescan);
         power_ = new SuspendWatcher(this);
         connect(power_, &SuspendWatcher::suspending, this, &ConnectionControl::systemSuspending);
         connect(power_, &SuspendWatcher::resuming, this, &ConnectionControl::systemResuming);
     }
 }
 
+std::function<QStringList()> ConnectionControl::enumerator() const {
+    if (w_.options().enumeratePorts) return w_.options().enumeratePorts;
+    return [this] {
+        QStringList entries = SerialPortEntries();
+        if (w_.bluetooth()) entries += w_.bluetooth()->portEntries();
+        return entries;
+    };
+}
+
 void ConnectionControl::ListSerialPorts() {
-    quenda::ListSerialPorts(w_.portList(), [this](const QString& t) { w_.AddLog(t); }, w_.options().enumeratePorts);
+    quenda::ListSerialPorts(w_.portList(), [this](const QString& t) { w_.AddLog(t); }, enumerator());
 }
 
 void ConnectionControl::LoadLastPort() {

@@ -5,6 +5,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QMenu;
 
@@ -41,6 +43,9 @@ public slots:
     void systemResuming();
 
 private:
+    // The system's serial ports, then the reachable Bluetooth controllers.
+    std::function<QStringList()> enumerator() const;
+
     TfrmQuenda& w_;
     QMenu* connectMenu_ = nullptr;
     PortArrivalWatcher* arrivals_ = nullptr;

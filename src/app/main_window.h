@@ -27,6 +27,8 @@ class Page;
 class TthdCom;
 class ConnectionControl;
 class StatusDisplay;
+class TthdDiscover;
+class BluetoothControl;
 
 // Platform pieces the window can be given (tests replace them).
 struct WindowOptions {
@@ -43,7 +45,9 @@ struct WindowOptions {
         makeLink;
     // Serial-port entries for the Connection menu; empty: the system's ports.
     std::function<QStringList()> enumeratePorts;
-    bool watchSystem = true; // port arrivals and suspend/resume
+    bool watchSystem = true; // port arrivals, suspend/resume, the Bluetooth daemon
+    // Replaces the Bluetooth install and uninstall runs (tests give them a mock stack).
+    std::function<std::shared_ptr<TthdDiscover>(std::shared_ptr<LinkHost>, bool install)> makeDiscover;
 };
 
 class TfrmQuenda : public QMainWindow, public WindowServices, public LinkWindow {
@@ -133,6 +137,9 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    BluetoothControl* bluetooth() const { return bluetooth_; }
+    std::shared_ptr<LinkHost> linkHost() const { return linkHost_->Host(); }
+    void BringToFront() override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -165,6 +172,7 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    BluetoothControl* bluetooth_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;
