@@ -75,9 +75,8 @@ void TthdDiscover::Run() {
         else
             UninstallDevices();
     } catch (const Ended&) {
-    } catch (const std::exception& e) {
-        // Only a failing hand-over gets here; nothing more can be told.
-        (void)e;
+    } catch (const std::exception&) {
+        // Only a hand-over that failed itself gets here; nothing more can be told.
     }
     finished_ = true;
 }
