@@ -3,6 +3,8 @@
 #include "app/bluetooth_control.h"
 #include "app/connection.h"
 #include "app/enable_table.h"
+#include "app/file_menu.h"
+#include "app/page_menu.h"
 #include "bluetooth/bluetooth_ports.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
@@ -84,6 +86,7 @@ void TfrmQuenda::FormCreate() {
     pc_->setMinimumSize(767, 531);
     // Qt's tab bar cannot wrap onto several rows; scroll buttons keep every tab reachable.
     pc_->setUsesScrollButtons(true);
+    addPageMenu(*pc_, QStringLiteral("btnPages"));
     layout->addWidget(pc_);
     setCentralWidget(central);
     buildStatusBar();
@@ -122,6 +125,7 @@ void TfrmQuenda::FormCreate() {
     portName_.clear();
     bluetooth_ = new BluetoothControl(*this);
     connection_ = new ConnectionControl(*this);
+    fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
 
     setTabVisible(QStringLiteral("tsExpert"), false);
@@ -162,7 +166,8 @@ void TfrmQuenda::FormCreate() {
     ShowModeAndSettings();
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
     EnableControls(false);
-    if (!portName_.isEmpty()) startLink();
+    fitWindowToTabs(*this, *pc_);
+    connection_->startAtLaunch(cl.demo);
 }
 
 void TfrmQuenda::buildStatusBar() {

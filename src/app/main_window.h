@@ -26,6 +26,7 @@ namespace quenda {
 class Page;
 class TthdCom;
 class ConnectionControl;
+class FileMenu;
 class StatusDisplay;
 class TthdDiscover;
 class BluetoothControl;
@@ -48,6 +49,8 @@ struct WindowOptions {
     bool watchSystem = true; // port arrivals, suspend/resume, the Bluetooth daemon
     // Replaces the Bluetooth install and uninstall runs (tests give them a mock stack).
     std::function<std::shared_ptr<TthdDiscover>(std::shared_ptr<LinkHost>, bool install)> makeDiscover;
+    // With no port given or remembered and no serial hardware, start on the demo device.
+    bool demoWhenIdle = false;
 };
 
 class TfrmQuenda : public QMainWindow, public WindowServices, public LinkWindow {
@@ -74,6 +77,8 @@ public:
     Clock& clock() override { return *clock_; }
 
     void SetStatus(const QString& text) override;
+    // Shown after the status text in the status bar (the demo device says so there).
+    void setStatusNote(const QString& note) { log_->setStatusNote(note); }
     void EnableControls(bool connected) override;
     // Sets the controls of the given rules (all rules when empty) for the present state.
     void applyEnableRules(std::initializer_list<EnableWhen> only = {});
@@ -140,6 +145,7 @@ public slots:
     BluetoothControl* bluetooth() const { return bluetooth_; }
     std::shared_ptr<LinkHost> linkHost() const { return linkHost_->Host(); }
     void BringToFront() override;
+    FileMenu* fileMenu() const { return fileMenu_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -173,6 +179,7 @@ private:
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
     BluetoothControl* bluetooth_ = nullptr;
+    FileMenu* fileMenu_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;
