@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include "app/bluetooth_control.h"
 #include "app/connection.h"
 #include "app/enable_table.h"
 #include "app/file_menu.h"
 #include "app/page_menu.h"
+#include "bluetooth/bluetooth_ports.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -122,6 +124,7 @@ void TfrmQuenda::FormCreate() {
     QDir::setCurrent(programDir_);
 
     portName_.clear();
+    bluetooth_ = new BluetoothControl(*this);
     connection_ = new ConnectionControl(*this);
     fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
@@ -398,6 +401,7 @@ void TfrmQuenda::FormDestroy() {
     // From here on the link's hand-overs are refused, so it cannot wait on this
     // window; then give it at most half a second to finish.
     if (linkHost_) linkHost_->BeginClose();
+    if (bluetooth_) bluetooth_->Close(100);
     if (link_) {
         link_->Terminate();
         link_->WaitFinished(); // at most 10 checks, 50 ms apart
@@ -501,7 +505,8 @@ void TfrmQuenda::startLink() {
     if (options_.makeLink)
         link_ = options_.makeLink(state_, linkHost_->Host(), portName_, debugMessages_);
     else
-        link_ = TthdCom::Create(state_, linkHost_->Host(), portName_, debugMessages_);
+        link_ = TthdCom::Create(state_, linkHost_->Host(), portName_, debugMessages_,
+                                {[] { return std::make_unique<LinkPort>(); }, {}});
     if (taskbar_) taskbar_->setState(TaskbarProgress::State::Paused);
 }
 
@@ -623,9 +628,15 @@ void TfrmQuenda::mnuSetTimeDateClick() {
     if (auto* geo = qobject_cast<GeoPage*>(page(QStringLiteral("tsGeo")))) geo->btnNowClick();
 }
 
-void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+void TfrmQuenda::mnuDiscoverClick() { bluetooth_->mnuDiscoverClick(); }
 
-void TfrmQuenda::mnuRemoveClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+void TfrmQuenda::mnuRemoveClick() { bluetooth_->mnuRemoveClick(); }
+
+void TfrmQuenda::BringToFront() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
 
 void TfrmQuenda::memDblClick() { connection_->memDblClick(); }
 

@@ -28,6 +28,8 @@ class TthdCom;
 class ConnectionControl;
 class FileMenu;
 class StatusDisplay;
+class TthdDiscover;
+class BluetoothControl;
 
 // Platform pieces the window can be given (tests replace them).
 struct WindowOptions {
@@ -44,7 +46,9 @@ struct WindowOptions {
         makeLink;
     // Serial-port entries for the Connection menu; empty: the system's ports.
     std::function<QStringList()> enumeratePorts;
-    bool watchSystem = true; // port arrivals and suspend/resume
+    bool watchSystem = true; // port arrivals, suspend/resume, the Bluetooth daemon
+    // Replaces the Bluetooth install and uninstall runs (tests give them a mock stack).
+    std::function<std::shared_ptr<TthdDiscover>(std::shared_ptr<LinkHost>, bool install)> makeDiscover;
     // With no port given or remembered and no serial hardware, start on the demo device.
     bool demoWhenIdle = false;
 };
@@ -138,6 +142,9 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    BluetoothControl* bluetooth() const { return bluetooth_; }
+    std::shared_ptr<LinkHost> linkHost() const { return linkHost_->Host(); }
+    void BringToFront() override;
     FileMenu* fileMenu() const { return fileMenu_; }
 
 protected:
@@ -171,6 +178,7 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    BluetoothControl* bluetooth_ = nullptr;
     FileMenu* fileMenu_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
