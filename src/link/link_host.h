@@ -52,6 +52,8 @@ public:
     }
     // The chosen firmware file, empty when the user cancels.
     virtual QString ChooseFirmwareFile() { return {}; }
+    // The firmware transfer has ended (sent, failed or cut short).
+    virtual void FirmwareTransferEnded() {}
 };
 
 // The records the link reads and writes whole.

@@ -5,6 +5,7 @@
 #include "link/link_thread.h"
 #include "link/qt_serial_port.h"
 #include "link_test_util.h"
+#include "common/firmware_file.h"
 #include "sim/simulator.h"
 
 #include <QTemporaryDir>
@@ -17,6 +18,9 @@ using namespace quenda::testing;
 using quenda::sim::FaultOptions;
 using quenda::sim::SimConfig;
 using quenda::sim::Simulator;
+using quenda::testing::firmwareData;
+using quenda::testing::firmwareFile;
+using quenda::testing::writeFile;
 
 namespace {
 
@@ -64,6 +68,7 @@ struct Rig : LinkRig {
         TthdCom::Options o;
         o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
         o.timing = LinkTiming{kStep, 1, 20};
+        o.timing.firmwareRetryMs = 20;
         startLink(port, false, std::move(o));
     }
 };
@@ -226,10 +231,122 @@ private slots:
         } else {
             QTest::qWait(100); // several polls: the link stays, the controls stay off
             QVERIFY(!rig.link->Finished());
-            if (bootloader) QVERIFY(rig.untilEvent(QStringLiteral("firmware")));
+            if (bootloader) QVERIFY(rig.untilEvent(QStringLiteral("firmware")) && rig.untilEvent(QStringLiteral("enable")));
             QVERIFY(rig.finish());
         }
-        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
+        // With no firmware chosen the bootloader is released into the application.
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }),
+                 bootloader ? 1 : 0);
+    }
+
+    // A 60 KiB image through the bootloader: the flash ends equal to the file, a block
+    // lost three times still gets through, the window sees every block's progress, and
+    // the device comes back running its application.
+    void flashesFirmware() {
+        SimConfig cfg;
+        cfg.device.startInBootloader = true;
+        SimPort sp(cfg);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Drevanilux2x5.qfw"));
+        const int32_t last = 60 * 1024 - 1;
+        QVERIFY(writeFile(path, firmwareFile(0, last)));
+        sp.sim->device().failBlock(0x0400, 3);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.window.firmwareAnswers = {path};
+        rig.start(sp.path());
+        QVERIFY2(rig.untilStatus(Msg(QStringLiteral("FirmwareUpdateSuccessful")), 60000), qPrintable(rig.dump()));
+        const std::vector<uint8_t> flash = sp.sim->device().flash();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(flash.data()), last + 1), firmwareData(0, last));
+        QVERIFY(rig.untilStatus(QStringLiteral("Connected to Drevanilux 2.x.5 on ") + sp.path()));
+        QVERIFY(rig.finish());
+        const auto count = [&](const char* kind, const QString& text = QString()) {
+            return rig.onWindow([&](RecordingWindow& w) { return w.count(QString::fromLatin1(kind), text); });
+        };
+        QCOMPARE(count("progress"), 960);
+        QCOMPARE(count("log", QStringLiteral("0x0000 (0 %)")), 1);
+        QCOMPARE(count("log", QStringLiteral("0xEFC0 (100 %)")), 1);
+        QCOMPARE(count("log", Msg(QStringLiteral("TransferError"))), 0);
+        QCOMPARE(count("transferEnded"), 1);
+        QCOMPARE(sp.sim->device().resets(), 1);
+    }
+
+    // A block lost ten times: the rest still goes out and the reset follows, but the
+    // update is reported failed.
+    void blockLostTenTimes() {
+        SimConfig cfg;
+        cfg.device.startInBootloader = true;
+        SimPort sp(cfg);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fw.qfw"));
+        QVERIFY(writeFile(path, firmwareFile(0, 0x3FF)));
+        sp.sim->device().failBlock(0x0100, 10);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.window.firmwareAnswers = {path};
+        rig.start(sp.path());
+        QVERIFY2(rig.untilStatus(Msg(QStringLiteral("FirmwareUpdateFailed")), 30000), qPrintable(rig.dump()));
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("log"), Msg(QStringLiteral("TransferError"))); }), 1);
+        QCOMPARE(sp.sim->device().blocksWritten(), 15);
+        QCOMPARE(sp.sim->device().resets(), 1);
+        QVERIFY(rig.finish());
+    }
+
+    // Refused files bring the dialog back with their messages; the cancelled dialog then
+    // releases the device from its bootloader with a zero reset.
+    void refusedFilesThenCancel() {
+        SimConfig cfg;
+        cfg.device.startInBootloader = true;
+        cfg.device.flashSize = 4096; // room for 3072 bytes
+        SimPort sp(cfg);
+        QTemporaryDir dir;
+        const QString bad = dir.filePath(QStringLiteral("bad.qfw")), big = dir.filePath(QStringLiteral("big.qfw"));
+        QVERIFY(writeFile(bad, firmwareFile(0, 0xFF, 1)));
+        QVERIFY(writeFile(big, firmwareFile(0, 0xFFF)));
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.window.firmwareAnswers = {bad, big};
+        rig.start(sp.path());
+        QVERIFY2(rig.untilStatus(QStringLiteral("Connected to Drevanilux 2.x.5 on ") + sp.path()),
+                 qPrintable(rig.dump()));
+        QVERIFY(rig.finish());
+        const QString events = rig.dump();
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("firmware")); }), 3);
+        QVERIFY2(events.contains(QStringLiteral("status Checksum error in file (")), qPrintable(events));
+        QVERIFY(events.contains(QStringLiteral("status Error: File is 1024 bytes too big!")));
+        QVERIFY(events.contains(QStringLiteral("log Resetting...")));
+        QVERIFY(!events.contains(QStringLiteral("Starting firmware update")));
+        std::lock_guard g(sp.m);
+        QVERIFY(std::find(sp.received.begin(), sp.received.end(), QStringLiteral("01000000000000")) !=
+                sp.received.end());
+        QCOMPARE(sp.sim->device().blocksWritten(), 0);
+    }
+
+    // The link told to end mid-transfer leaves at once: no further block, no reset.
+    void terminateMidTransfer() {
+        SimConfig cfg;
+        cfg.device.startInBootloader = true;
+        SimPort sp(cfg);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fw.qfw"));
+        QVERIFY(writeFile(path, firmwareFile(0, 0x7FFF)));
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.window.firmwareAnswers = {path};
+        QElapsedTimer sinceTerminate;
+        rig.window.onEvent = [&](const WindowEvent& e) {
+            if (e.kind == QLatin1String("progress") && e.text.startsWith(QLatin1String("640/"))) {
+                rig.link->Terminate();
+                sinceTerminate.start();
+            }
+        };
+        rig.start(sp.path());
+        QVERIFY2(rig.untilEvent(QStringLiteral("transferEnded"), QString(), 20000), qPrintable(rig.dump()));
+        QVERIFY(waitFor([&] { return rig.link->Finished(); }, 2000));
+        QVERIFY(sinceTerminate.elapsed() < 1000);
+        QCOMPARE(sp.sim->device().resets(), 0);
+        QCOMPARE(sp.sim->device().blocksWritten(), 10); // the blocks before the one in hand
+        QVERIFY(sp.sim->device().inBootloader());
     }
 
     // Another port picked while connected: the new device is read from scratch.
