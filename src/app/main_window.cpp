@@ -2,6 +2,7 @@
 
 #include "app/connection.h"
 #include "app/enable_table.h"
+#include "app/firmware_control.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -89,6 +90,7 @@ void TfrmQuenda::FormCreate() {
     log_->setClock([this] { return clock_->now(); });
     linkHost_ = std::make_unique<QtLinkHost>(static_cast<LinkWindow&>(*this), this);
     buildMenus();
+    firmware_ = new FirmwareControl(*this);
 
     // Scale for the screen's resolution.
     double scale = 1.0;
@@ -353,14 +355,7 @@ void TfrmQuenda::buildMenus() {
     addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
 }
 
-QString TfrmQuenda::fileDescription(const QString& path) {
-    const QFileInfo fi(path);
-    if (!fi.exists()) return QString();
-    const QLocale loc = QLocale::system();
-    return QDir::toNativeSeparators(fi.absoluteFilePath()) + QLatin1Char(' ') +
-           loc.toString(fi.lastModified(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(fi.size()) +
-           QLatin1Char(' ') + Msg(QStringLiteral("Bytes"));
-}
+QString TfrmQuenda::fileDescription(const QString& path) { return FileDescription(path); }
 
 void TfrmQuenda::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
@@ -423,6 +418,14 @@ void TfrmQuenda::ShowChannelsPage() {
 
 void TfrmQuenda::SetTaskbarProgress(uint64_t completed, uint64_t total) {
     if (taskbar_) taskbar_->setProgress(completed, total);
+    firmware_->SetProgress(completed, total);
+}
+
+QString TfrmQuenda::ChooseFirmwareFile() { return firmware_->ChooseFirmwareFile(); }
+
+void TfrmQuenda::FirmwareTransferEnded() {
+    if (taskbar_) taskbar_->setProgress(1, 1); // the full bar that shows the link state
+    firmware_->TransferEnded();
 }
 
 void TfrmQuenda::setTabVisible(const QString& pageName, bool visible) {
@@ -444,6 +447,7 @@ void TfrmQuenda::EnableControls(bool connected) {
     for (auto* p : allPages()) p->controlsEnabled(connected);
     if (connected) {
         if (taskbar_) taskbar_->setState(TaskbarProgress::State::Normal);
+        firmware_->Connected();
         return;
     }
     if (wasConnected) ShowPage(page(QStringLiteral("tsMessages")));

@@ -26,6 +26,7 @@ namespace quenda {
 class Page;
 class TthdCom;
 class ConnectionControl;
+class FirmwareControl;
 class StatusDisplay;
 
 // Platform pieces the window can be given (tests replace them).
@@ -85,6 +86,8 @@ public:
     // Every page, in tab order.
     QList<Page*> allPages() const;
     void SetTaskbarProgress(uint64_t completed, uint64_t total) override;
+    QString ChooseFirmwareFile() override;
+    void FirmwareTransferEnded() override;
 
     // Window state.
     const QString& portName() const { return portName_; }
@@ -133,6 +136,7 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    FirmwareControl* firmware() const { return firmware_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -165,6 +169,7 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    FirmwareControl* firmware_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;
