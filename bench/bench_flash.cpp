@@ -38,6 +38,7 @@ public:
     bool write(const QByteArray& d) override {
         inBlock_ = d.startsWith("02") && d.size() == 2 + 2 * 66 + 1;
         if (inBlock_ && !firstUs) firstUs = nowUs();
+        if (inBlock_ && lastUs) linkSideUs += nowUs() - lastUs; // from the last acknowledgement
         const bool ok = port_.write(d);
         if (inBlock_) bytes += d.size();
         return ok;
@@ -54,6 +55,7 @@ public:
     QString errorString() const override { return port_.errorString(); }
 
     std::atomic<int64_t> firstUs{0}, lastUs{0}, bytes{0};
+    std::atomic<int64_t> linkSideUs{0}; // between an acknowledgement and the next block
     std::atomic<int> blocks{0};
 
 private:
@@ -122,6 +124,7 @@ int main(int argc, char** argv) {
     const int64_t firstUs = port ? port->firstUs.load() : 0, lastUs = port ? port->lastUs.load() : 0;
     const int64_t bytes = port ? port->bytes.load() : 0;
     const int blocks = port ? port->blocks.load() : 0;
+    const int64_t linkSideUs = port ? port->linkSideUs.load() : 0;
     link->Terminate();
     TthdCom::WaitForThreads(10000);
     if (!done) {
@@ -136,6 +139,8 @@ int main(int argc, char** argv) {
     std::printf("result: %s\n", qPrintable(window.result));
     std::printf("flash equals file: %s\n", equal ? "yes" : "no");
     std::printf("blocks: %d, bytes on the wire: %lld\n", blocks, static_cast<long long>(bytes));
+    std::printf("link side: %.1f us per block (the rest is the line and the device)\n",
+                blocks ? double(linkSideUs) / blocks : 0.0);
     std::printf("transfer %.3f s, wire time %.3f s, ratio %.4f (goal <= 1.03)\n", seconds, wire, seconds / wire);
     return equal ? 0 : 1;
 }
