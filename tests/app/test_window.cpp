@@ -285,8 +285,8 @@ private slots:
 
     // The update from the menu: No does nothing; Yes while connected writes the backup
     // first, and a failed backup stops the update. The link's file dialog, the
-    // status-bar progress of the transfer, and one restore offer afterwards, which
-    // uploads only on Yes.
+    // status-bar progress of the transfer, and one restore offer afterwards (its Yes is
+    // tried against the simulator).
     void firmwareUpdateFromTheMenu() {
         auto dialogs = std::make_shared<ScriptedDialogs>();
         QTemporaryDir dir;
@@ -344,13 +344,6 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(dialogs->asked, asked + 1); // offered once
         QCOMPARE(calls.size(), 2);           // and No keeps the file only
-
-        dialogs->answer = true;
-        item->trigger();
-        w->FirmwareTransferEnded();
-        w->EnableControls(true);
-        QTRY_COMPARE(calls.size(), 4);
-        QCOMPARE(calls.last(), QStringLiteral("restore ") + backup);
     }
 
     void unwritableProgramFolderFallsBack() {
