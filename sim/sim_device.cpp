@@ -147,7 +147,7 @@ Records SimDevice::defaults(const DeviceOptions& o) {
     TExpert& e = r.expert;
     e.FanMode = 0;
     e.JMPMode = 0;
-    e.ChartMode = 0;
+    e.ChartMode = uint8_t(std::clamp(o.chartMode, 0, 3));
     e.PWMPrescaler = 5;
     e.TWIBitrate = 23;
     e.LCDBLNight = 10;
@@ -304,7 +304,22 @@ void SimDevice::computeLevels(double minuteOfDay) {
     }
 }
 
-// The value a sensor shows at a device time (tenths of a degree, hundredths of a volt).
+namespace {
+
+// Sensor noise: a fixed value in -1..1 for each device minute and quantity, so that a
+// sample read twice, or recorded and shown live, agrees.
+double sensorNoise(int64_t deviceMs, int quantity) {
+    uint64_t x = uint64_t(deviceMs / 60000) * 0x9E3779B97F4A7C15ULL + uint64_t(quantity + 1) * 0xBF58476D1CE4E5B9ULL;
+    x ^= x >> 31;
+    x *= 0x94D049BB133111EBULL;
+    x ^= x >> 29;
+    return double(x % 2001) / 1000.0 - 1.0;
+}
+
+} // namespace
+
+// The value a sensor shows at a device time (tenths of a degree, hundredths of a volt):
+// the water follows a slow daily wave, the boards warm and the supply sags with the light.
 int16_t SimDevice::measurement(int chartMode, int64_t deviceMs) const {
     const double minute = double(((deviceMs / 60000) % kDayMinutes + kDayMinutes) % kDayMinutes);
     // Light load from the freshwater day, so that history and present agree in shape.
@@ -312,18 +327,19 @@ int16_t SimDevice::measurement(int chartMode, int64_t deviceMs) const {
     for (const auto& s : kFreshwater)
         load += shapeLevel(s, int(minute));
     load /= double(kChannels * kLevelMax);
+    const double noise = sensorNoise(deviceMs, chartMode);
     switch (chartMode) {
     case 0:
         if (!opt_.waterSensor) return kNoMeasurement;
-        return int16_t(std::lround(250 + 8 * std::sin(2 * kPi * (minute - 600) / kDayMinutes)) +
+        return int16_t(std::lround(250 + 8 * std::sin(2 * kPi * (minute - 600) / kDayMinutes) + 1.5 * noise) +
                        r_.expert.TempOffset);
     case 1:
-        return int16_t(std::lround(290 + 160 * load));
+        return int16_t(std::lround(290 + 160 * load + 3 * noise));
     case 2:
-        return int16_t(std::lround(2410 - 45 * load));
+        return int16_t(std::lround(1215 - 30 * load + 4 * noise));
     case 3:
         if (!opt_.slave) return kNoMeasurement;
-        return int16_t(std::lround(275 + 140 * load));
+        return int16_t(std::lround(275 + 140 * load + 3 * noise));
     default:
         return kNoMeasurement;
     }

@@ -28,6 +28,7 @@ struct DeviceOptions {
     bool waterSensor = true; // false: TempWater is 0x7FFF
     bool slave = true;       // false: TempSlave is 0x7FFF
     int timeLapse = 1;       // initial TConfig.TimeLapse
+    int chartMode = 0;       // initial TExpert.ChartMode: the recorded quantity
     uint16_t pageSize = 128; // bootloader TBootInfo
     uint32_t flashSize = 65536;
     bool lowerCaseHex = false; // reply digits in lower case

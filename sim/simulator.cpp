@@ -37,6 +37,8 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     const QCommandLineOption noWater("no-water", "No water-temperature sensor (0x7FFF).");
     const QCommandLineOption noSlave("no-slave", "No slave board (0x7FFF).");
     const QCommandLineOption timeLapse("time-lapse", "Initial time-lapse factor (1).", "N");
+    const QCommandLineOption chartMode("chart-mode",
+                                       "Recorded quantity: 0 water, 1 board, 2 voltage, 3 slave (0).", "N");
     const QCommandLineOption pageSize("page-size", "Bootloader flash page size (128).", "N");
     const QCommandLineOption flashSize("flash-size", "Bootloader flash size (65536).", "N");
     const QCommandLineOption lower("lower-case", "Reply digits in lower case.");
@@ -57,7 +59,7 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     const QCommandLineOption log("log", "Log every line received and sent (RX/TX/EV) to stderr.");
     const QCommandLineOption logFile("log-file", "Log to FILE instead of stderr (implies --log).", "FILE");
     p.addOptions({link,       state,     hardware,    version,   bootloader, rows,     noWater,
-                  noSlave,    timeLapse, pageSize,    flashSize, lower,      cr,       lineSpeed,
+                  noSlave,    timeLapse, chartMode, pageSize,    flashSize, lower,      cr,       lineSpeed,
                   latency,    silent,    answerAfter, garbage,   wrongEcho,  truncate, noAck,
                   closeAfter, rate,      skip,        seed,      log,        logFile});
     auto fail = [&](const QString& text) {
@@ -94,6 +96,7 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     d.waterSensor = !p.isSet(noWater);
     d.slave = !p.isSet(noSlave);
     d.timeLapse = int(number(timeLapse, 1, 255, d.timeLapse));
+    d.chartMode = int(number(chartMode, 0, 3, d.chartMode));
     d.pageSize = uint16_t(number(pageSize, 1, 65535, d.pageSize));
     d.flashSize = uint32_t(number(flashSize, 2048, 1 << 24, d.flashSize));
     d.lowerCaseHex = p.isSet(lower);

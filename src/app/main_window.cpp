@@ -8,6 +8,7 @@
 #include "lang/texts.h"
 #include "pages/channel_page.h"
 #include "pages/page.h"
+#include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
 #include "schedule/status_display.h"
 
@@ -207,6 +208,7 @@ Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
     if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
     if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
     if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
+    if (name == QLatin1String("tsTemp")) return new ChartPage(name, caption, *this, pc_);
     auto* page = new PlaceholderPage(name, caption, *this, pc_);
     page->build();
     return page;

@@ -22,6 +22,8 @@ public:
     virtual void SetMode(int mode) = 0;
     // "Channels A-F", unless "Channels G-L" is the active page already.
     virtual void ShowChannelsPage() = 0;
+    // Refills every page from the expert record (after a page changed it).
+    virtual void ShowExpertSettings() = 0;
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;

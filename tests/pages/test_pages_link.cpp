@@ -8,10 +8,12 @@
 #include "link/qt_serial_port.h"
 #include "page_test_util.h"
 #include "pages/channel_page.h"
+#include "schedule/chart_page.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/schedule_page.h"
 #include "sim/simulator.h"
 
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -48,9 +50,10 @@ struct Connected {
     std::unique_ptr<sim::Simulator> sim;
     std::unique_ptr<TfrmQuenda> w;
 
-    bool start(int lines) {
+    bool start(int lines, bool slave = true) {
         sim::SimConfig cfg;
         cfg.device.rows = lines;
+        cfg.device.slave = slave;
         cfg.server.linkPath = dir.filePath(QStringLiteral("ttyPAGES"));
         sim = std::make_unique<sim::Simulator>(cfg);
         sim->device().update([&](sim::Records& r) {
@@ -161,6 +164,51 @@ private slots:
         QCOMPARE(grid->cellText(3, 3), QStringLiteral("50"));
         for (int n = 0; n < 8; ++n)
             QCOMPARE(grid->cellText(17, n + 1), QString::number(expected[n].Timer));
+    }
+
+    // The chart page reads the recorded temperatures; the right-click menu switches the
+    // device to volts, and the next read draws volts.
+    void chartSourceFromMenu() {
+        Connected c;
+        QVERIFY(c.start(4, false));
+        // One new sample every quarter second of real time.
+        c.sim->device().update([](sim::Records& r) {
+            r.expert.ChartInterval = 1;
+            r.config.TimeLapse = 240;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        auto* page = qobject_cast<ChartPage*>(c.w->page(QStringLiteral("tsTemp")));
+        QVERIFY(page);
+        c.w->ShowPage(page);
+        auto currentLabel = [&] {
+            for (const ChartLabel& l : page->view()->picture().labels)
+                if (l.kind == ChartLabel::Kind::Current) return l.text;
+            return QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(currentLabel().endsWith(QStringLiteral("\u00B0C")), kWait);
+
+        // No slave board: its item is disabled; the water item is checked, as recorded.
+        page->pumChartPopup();
+        QMenu* menu = page->chartMenu();
+        auto item = [&](const char* name) { return menu->findChild<QAction*>(QLatin1String(name)); };
+        QVERIFY(!item("mnuCHMTempSlave")->isEnabled());
+        QVERIFY(item("mnuCHMTempWater")->isEnabled() && item("mnuCHMTempWater")->isChecked());
+        QVERIFY(item("mnuCHMVoltage")->isEnabled() && !item("mnuCHMVoltage")->isChecked());
+        item("mnuCHMVoltage")->trigger();
+        QCOMPARE(c.w->state().requests() & rqChartMode, rqChartMode);
+        QTRY_COMPARE_WITH_TIMEOUT(int(c.sim->device().records().expert.ChartMode), 2, kWait);
+        // Once the device has recorded volts, a click reads them and they are drawn as such.
+        QTRY_VERIFY_WITH_TIMEOUT(c.sim->device().records().chart.Sample[0] > 1000, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetChart), kWait);
+        QTest::mouseClick(page->view(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+        QVERIFY(c.w->state().isRaised(rqGetChart));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetChart), kWait);
+        const QString volts = currentLabel();
+        QVERIFY2(volts.endsWith(QStringLiteral(" V")), qPrintable(volts));
+        const double v = volts.chopped(2).toDouble();
+        QVERIFY2(v > 11 && v < 13, qPrintable(volts));
+        page->pumChartPopup();
+        QVERIFY(item("mnuCHMVoltage")->isChecked() && !item("mnuCHMTempWater")->isChecked());
     }
 };
 
