@@ -7,6 +7,7 @@
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/channel_page.h"
+#include "pages/geo_page.h"
 #include "pages/page.h"
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
@@ -208,6 +209,7 @@ Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
     if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
     if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
     if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
+    if (name == QLatin1String("tsGeo")) return new GeoPage(name, caption, *this, pc_);
     if (name == QLatin1String("tsTemp")) return new ChartPage(name, caption, *this, pc_);
     auto* page = new PlaceholderPage(name, caption, *this, pc_);
     page->build();
@@ -615,7 +617,7 @@ void TfrmQuenda::mnuDebugClick() {
 
 void TfrmQuenda::mnuSetTimeDateClick() {
     ShowPage(page(QStringLiteral("tsGeo")));
-    GeoNow(true);
+    if (auto* geo = qobject_cast<GeoPage*>(page(QStringLiteral("tsGeo")))) geo->btnNowClick();
 }
 
 void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages"))); }

@@ -9,11 +9,8 @@
 #include "schedule/temp_text.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QDateTimeEdit>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QLocale>
 #include <QVBoxLayout>
 
@@ -60,13 +57,6 @@ QString timeFormatWithoutZone(const QLocale& loc) {
 // The device's date; invalid when the device reports an impossible one.
 QDate deviceDate(const TInfo& info) {
     return QDate(2000 + info.Year, info.Month, info.Day);
-}
-
-void setTextUnlessFocused(QLineEdit* e, const QString& text) {
-    if (e && !e->hasFocus() && e->text() != text) e->setText(text);
-}
-void setValueUnlessFocused(QAbstractSlider* s, int v) {
-    if (s && !s->hasFocus()) s->setValue(v);
 }
 
 // Appends a box to a placeholder page unless the window already has a control of that name.
@@ -197,21 +187,10 @@ template <class T> T* StatusDisplay::control(const QString& name) const {
 
 void StatusDisplay::showDeviceInfo() {
     if (!win_.isVisible()) return;
-    showGeoClock();
     enableSensorControls();
     showDeviceClock();
     showStatus();
-    // The visualisation, geo and schedule pages redraw in their own hooks, which the window calls next.
-}
-
-void StatusDisplay::showGeoClock() {
-    const TInfo& info = win_.state().Info;
-    setTextUnlessFocused(control<QLineEdit>(QStringLiteral("edtTime")),
-                         formatNumber(info.Hour, "00") + QLatin1Char(':') + formatNumber(info.Minute, "00"));
-    setValueUnlessFocused(control<QAbstractSlider>(QStringLiteral("trbTime")), info.Hour * 60 + info.Minute);
-    const QDate d = deviceDate(info);
-    auto* dtp = control<QDateTimeEdit>(QStringLiteral("dtp"));
-    if (dtp && d.isValid() && !dtp->hasFocus()) dtp->setDate(d);
+    // The geo clock and redraws are the pages' own, in their hooks, which the window calls next.
 }
 
 void StatusDisplay::enableSensorControls() {
@@ -241,18 +220,11 @@ void StatusDisplay::showStatus() {
 }
 
 void StatusDisplay::showModeAndSettings() {
-    showGeoPlace();
     if (!win_.isVisible()) return;
     enableModeControls();
     showModeText();
     showWeatherRatios();
-    // The pages fill their own configuration controls and channel names in their hooks.
-}
-
-void StatusDisplay::showGeoPlace() {
-    const TConfig& c = win_.state().Config;
-    setTextUnlessFocused(control<QLineEdit>(QStringLiteral("edtLat")), formatNumber(c.Lat / 10.0, "0.#"));
-    setTextUnlessFocused(control<QLineEdit>(QStringLiteral("edtLon")), formatNumber(c.Lon / 10.0, "0.#"));
+    // The pages fill their own configuration controls, place and channel names in their hooks.
 }
 
 void StatusDisplay::enableModeControls() {

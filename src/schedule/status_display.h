@@ -1,8 +1,8 @@
 // What the window shows of the device outside the editing pages: the status-bar
 // panels, the caption, the board-status line, the weather ratio lines and the health
-// picture, plus the refresh of the geo clock and place and the enabling of the
-// sensor- and mode-dependent controls. Everything runs on the window's thread and
-// reads DeviceState without the lock (records change only on this thread).
+// picture, plus the enabling of the sensor- and mode-dependent controls. Everything
+// runs on the window's thread and reads DeviceState without the lock (records change
+// only on this thread).
 //
 // Controls of the pages are found by object name; a control that a page does not
 // have (yet) is skipped, and a control with the keyboard focus is never rewritten.
@@ -86,15 +86,12 @@ public:
 
     // After each device-information record; only while the window is shown.
     void showDeviceInfo();
-    void showGeoClock(); // edtTime, trbTime, dtp
     void enableSensorControls();
     bool showDeviceClock(); // panel 1; false (and cleared) for an impossible date
     void showStatus();      // status text into caption and lblBoard
 
-    // After each configuration record. The place is shown always, the rest only
-    // while the window is shown.
+    // After each configuration record, while the window is shown.
     void showModeAndSettings();
-    void showGeoPlace(); // edtLat, edtLon
     void enableModeControls();
     void showModeText(); // panel 2
     void showWeatherRatios();

@@ -50,8 +50,8 @@ std::unique_ptr<TfrmQuenda> makeWindow(QStringList args, Started* started = null
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload lblVisualize cbxTimeLock edtLat edtLon "
-               "edtTime btnNow btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
+               "btnUpload btnDownload lblVisualize cbxTimeLock "
+               "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
                "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
                "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
                "lblWeatherDelay lblMoon lblPWMPrescaler lblTWIBitrate lblLanguage edtPWMPrescaler edtTWIBitrate "

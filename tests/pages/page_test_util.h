@@ -2,19 +2,29 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "app/services.h"
 #include "pages/page.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 
 namespace quenda::testing {
+
+// A computer clock that shows what the test sets.
+class FixedClock : public Clock {
+public:
+    QDateTime t;
+    QDateTime now() const override { return t; }
+};
 
 // Shows the window and waits until it is the active one.
 inline bool showActive(TfrmQuenda& w) {
@@ -43,6 +53,21 @@ inline void connectInMode(TfrmQuenda& w, int mode, const char* page) {
     w.ShowModeAndSettings();
     w.ShowPage(w.page(QString::fromLatin1(page)));
     w.state().assignRequests(0);
+}
+
+// A left press exactly at `pos`; QTest reads (0, 0) as "the widget's centre".
+inline void pressAt(QWidget* w, QPointF pos) {
+    QMouseEvent press(QEvent::MouseButtonPress, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
+
+// Puts a line into the schedule the way a download does (it counts as read).
+inline void downloadLine(DeviceState& st, int n, const TScheduleRow& row) {
+    TransferBuffer b;
+    b.Payload[0] = static_cast<uint8_t>(n);
+    std::memcpy(b.Payload + 1, &row, sizeof row);
+    st.storeScheduleRow(b);
 }
 
 // Types text into an edit the way a user does: focus, select all, keys.

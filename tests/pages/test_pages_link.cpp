@@ -8,12 +8,14 @@
 #include "link/qt_serial_port.h"
 #include "page_test_util.h"
 #include "pages/channel_page.h"
+#include "pages/geo_page.h"
 #include "schedule/chart_page.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/schedule_page.h"
 #include "sim/simulator.h"
 
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -49,6 +51,7 @@ struct Connected {
     QTemporaryDir dir;
     std::unique_ptr<sim::Simulator> sim;
     std::unique_ptr<TfrmQuenda> w;
+    std::shared_ptr<Clock> clock; // the computer's when empty
 
     bool start(int lines, bool slave = true) {
         sim::SimConfig cfg;
@@ -71,6 +74,7 @@ struct Connected {
         o.args = {sim->portPath()};
         o.useTaskbar = false;
         o.watchSystem = false;
+        o.clock = clock;
         const QString port = sim->portPath();
         o.enumeratePorts = [port] { return QStringList{port}; };
         o.makeLink = [](std::shared_ptr<DeviceState> state, std::shared_ptr<LinkHost> host,
@@ -164,6 +168,40 @@ private slots:
         QCOMPARE(grid->cellText(3, 3), QStringLiteral("50"));
         for (int n = 0; n < 8; ++n)
             QCOMPARE(grid->cellText(17, n + 1), QString::number(expected[n].Timer));
+    }
+
+    void geoPlaceAndClockReachDevice() {
+        Connected c;
+        auto clock = std::make_shared<FixedClock>();
+        clock->t = QDateTime(QDate(2031, 5, 17), QTime(13, 14, 15));
+        c.clock = clock;
+        QVERIFY(c.start(4));
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        auto* page = qobject_cast<GeoPage*>(c.w->page(QStringLiteral("tsGeo")));
+        c.w->ShowPage(page);
+        GeoMapCanvas* canvas = page->imgGeo()->canvas();
+        auto device = [&] { return c.sim->device().records(); };
+
+        pressAt(canvas, QPointF(0, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(int(device().config.Lat), 900, kWait);
+        QCOMPARE(int(device().config.Lon), -1800);
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(500, 250));
+        QTRY_COMPARE_WITH_TIMEOUT(int(device().config.Lat), 0, kWait);
+        QCOMPARE(int(device().config.Lon), 0);
+
+        // The clock typed as "7:5": the device runs from 07:05 on the day it had.
+        const QDate day = c.sim->device().clock().date();
+        typeInto(page->findChild<QLineEdit*>(QStringLiteral("edtTime")), QStringLiteral("7:5"));
+        auto near = [&](const QDateTime& want) {
+            const qint64 ahead = want.secsTo(c.sim->device().clock());
+            return ahead >= -60 && ahead < 120;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(near(QDateTime(day, QTime(7, 5))), kWait);
+
+        // "Now" sets the device to the computer's clock.
+        QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("btnNow")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(near(clock->t), kWait);
+        QCOMPARE(c.sim->device().clock().date(), QDate(2031, 5, 17));
     }
 
     // The chart page reads the recorded temperatures; the right-click menu switches the

@@ -6,13 +6,11 @@
 #include "schedule/status_display.h"
 
 #include <QAction>
-#include <QDateEdit>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTest>
 
@@ -402,47 +400,6 @@ private slots:
         w->ShowDeviceInfo();
         QVERIFY(offset->isEnabled());
         QVERIFY(!low->isEnabled());
-    }
-
-    void geoClockAndPlaceSkipTheFocusedEdit() {
-        auto w = shownWindow();
-        QVERIFY(w);
-        w->ShowPage(w->page(QStringLiteral("tsGeo")));
-        auto* time = ensure<QLineEdit>(*w, "tsGeo", "edtTime");
-        auto* trb = ensure<QSlider>(*w, "tsGeo", "trbTime");
-        trb->setRange(0, 1439);
-        auto* dtp = ensure<QDateEdit>(*w, "tsGeo", "dtp");
-        auto* lat = ensure<QLineEdit>(*w, "tsGeo", "edtLat");
-        auto* lon = ensure<QLineEdit>(*w, "tsGeo", "edtLon");
-        auto& s = w->state();
-        s.Info = quietInfo();
-        s.Info.Hour = 7;
-        s.Config.Lat = -335;
-        s.Config.Lon = 1510;
-        w->ShowDeviceInfo();
-        w->ShowModeAndSettings();
-        QCOMPARE(time->text(), QStringLiteral("07:05"));
-        QCOMPARE(trb->value(), 7 * 60 + 5);
-        QCOMPARE(dtp->date(), QDate(2025, 3, 7));
-        QCOMPARE(lat->text(), QStringLiteral("-33.5"));
-        QCOMPARE(lon->text(), QStringLiteral("151"));
-
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        lat->setFocus();
-        QVERIFY(lat->hasFocus());
-        lat->setText(QStringLiteral("12.")); // being typed
-        s.Config.Lat = 100;
-        s.Config.Lon = 200;
-        s.Info.Month = 2;
-        s.Info.Day = 30; // impossible: the picker keeps its date
-        s.Info.Minute = 59;
-        w->ShowModeAndSettings();
-        w->ShowDeviceInfo();
-        QCOMPARE(lat->text(), QStringLiteral("12."));
-        QCOMPARE(lon->text(), QStringLiteral("20"));
-        QCOMPARE(dtp->date(), QDate(2025, 3, 7));
-        QCOMPARE(time->text(), QStringLiteral("07:59"));
     }
 
     void healthMenuShowsThePicture() {
