@@ -6,6 +6,7 @@
 #include "app/file_menu.h"
 #include "app/page_menu.h"
 #include "bluetooth/bluetooth_ports.h"
+#include "app/firmware_control.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -97,6 +98,7 @@ void TfrmQuenda::FormCreate() {
     log_->setClock([this] { return clock_->now(); });
     linkHost_ = std::make_unique<QtLinkHost>(static_cast<LinkWindow&>(*this), this);
     buildMenus();
+    firmware_ = new FirmwareControl(*this);
 
     // Scale for the screen's resolution.
     double scale = 1.0;
@@ -367,14 +369,7 @@ void TfrmQuenda::buildMenus() {
     addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
 }
 
-QString TfrmQuenda::fileDescription(const QString& path) {
-    const QFileInfo fi(path);
-    if (!fi.exists()) return QString();
-    const QLocale loc = QLocale::system();
-    return QDir::toNativeSeparators(fi.absoluteFilePath()) + QLatin1Char(' ') +
-           loc.toString(fi.lastModified(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(fi.size()) +
-           QLatin1Char(' ') + Msg(QStringLiteral("Bytes"));
-}
+QString TfrmQuenda::fileDescription(const QString& path) { return FileDescription(path); }
 
 void TfrmQuenda::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
@@ -438,6 +433,14 @@ void TfrmQuenda::ShowChannelsPage() {
 
 void TfrmQuenda::SetTaskbarProgress(uint64_t completed, uint64_t total) {
     if (taskbar_) taskbar_->setProgress(completed, total);
+    firmware_->SetProgress(completed, total);
+}
+
+QString TfrmQuenda::ChooseFirmwareFile() { return firmware_->ChooseFirmwareFile(); }
+
+void TfrmQuenda::FirmwareTransferEnded() {
+    if (taskbar_) taskbar_->setProgress(1, 1); // the full bar that shows the link state
+    firmware_->TransferEnded();
 }
 
 void TfrmQuenda::setTabVisible(const QString& pageName, bool visible) {
@@ -459,6 +462,7 @@ void TfrmQuenda::EnableControls(bool connected) {
     for (auto* p : allPages()) p->controlsEnabled(connected);
     if (connected) {
         if (taskbar_) taskbar_->setState(TaskbarProgress::State::Normal);
+        firmware_->Connected();
         return;
     }
     if (wasConnected) ShowPage(page(QStringLiteral("tsMessages")));

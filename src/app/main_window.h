@@ -27,6 +27,7 @@ class Page;
 class TthdCom;
 class ConnectionControl;
 class FileMenu;
+class FirmwareControl;
 class StatusDisplay;
 class TthdDiscover;
 class BluetoothControl;
@@ -94,6 +95,8 @@ public:
     // Every page, in tab order.
     QList<Page*> allPages() const;
     void SetTaskbarProgress(uint64_t completed, uint64_t total) override;
+    QString ChooseFirmwareFile() override;
+    void FirmwareTransferEnded() override;
 
     // Window state.
     const QString& portName() const { return portName_; }
@@ -146,6 +149,7 @@ public slots:
     std::shared_ptr<LinkHost> linkHost() const { return linkHost_->Host(); }
     void BringToFront() override;
     FileMenu* fileMenu() const { return fileMenu_; }
+    FirmwareControl* firmware() const { return firmware_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -180,6 +184,7 @@ private:
     ConnectionControl* connection_ = nullptr;
     BluetoothControl* bluetooth_ = nullptr;
     FileMenu* fileMenu_ = nullptr;
+    FirmwareControl* firmware_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;

@@ -501,12 +501,6 @@ bool TthdCom::GetBootInfo() {
     return true;
 }
 
-void TthdCom::RunFirmwareUpdate() {
-    QString file;
-    Hand(host_->ChooseFirmwareFile(file));
-    firmwareFile_ = file;
-}
-
 void TthdCom::StartBootloader() {
     protocol_->announce("StartBootloader");
     try {

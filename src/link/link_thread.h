@@ -34,6 +34,7 @@ struct LinkTiming {
     int waitStepMs = 100;        // a reconnect wait is 10 such steps
     int idleSleepMs = 20;        // after a pass that served nothing
     int bootloaderStartMs = 500; // after asking the device to restart into its bootloader
+    int firmwareRetryMs = 500;   // after a firmware block that was not acknowledged
 };
 
 class TthdCom : public std::enable_shared_from_this<TthdCom> {
@@ -92,8 +93,9 @@ public:
 
 protected:
     // The firmware step, run while the bootloader answers and its boot information was
-    // read. This base only asks the window for the file; the transfer is added by a
-    // derived link.
+    // read: asks the window for a file until one is accepted or the dialog is
+    // cancelled, sends the image block by block and resets the device
+    // (firmware_update.cpp).
     virtual void RunFirmwareUpdate();
 
     // For the firmware step.

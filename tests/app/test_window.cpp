@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/connection.h"
+#include "app/firmware_control.h"
 #include "app/main_window.h"
 #include "app/page_menu.h"
 #include "app/quit_signals.h"
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <csignal>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -30,9 +32,15 @@ namespace {
 struct ScriptedDialogs : Dialogs {
     int asked = 0;
     bool answer = true;
+    QString chosen; // what the open-file dialog returns
+    QStringList fileDialog; // title, initial path and filter of its last use
     bool askYesNo(QWidget*, const QString&, const QString&) override {
         ++asked;
         return answer;
+    }
+    QString openFileName(QWidget*, const QString& title, const QString& dir, const QString& filter) override {
+        fileDialog = {title, dir, filter};
+        return chosen;
     }
 };
 
@@ -296,6 +304,69 @@ private slots:
         auto w = makeWindow({}, &started);
         w->mnuFileClick();
         QVERIFY(!action(w.get(), "mnuFirmwareUpdate")->isEnabled());
+    }
+
+    // The update from the menu: No does nothing; Yes while connected writes the backup
+    // first, and a failed backup stops the update. The link's file dialog, the
+    // status-bar progress of the transfer, and one restore offer afterwards (its Yes is
+    // tried against the simulator).
+    void firmwareUpdateFromTheMenu() {
+        auto dialogs = std::make_shared<ScriptedDialogs>();
+        QTemporaryDir dir;
+        auto w = makeWindow({}, nullptr, dialogs, dir.path());
+        const QString backup = dir.filePath(QStringLiteral("backup.ini"));
+        QStringList calls;
+        QString backupError;
+        w->firmware()->setBackup(
+            [&] {
+                calls << QStringLiteral("backup");
+                return backupError.isEmpty() ? FirmwareControl::Backup{backup, {}}
+                                             : FirmwareControl::Backup{{}, backupError};
+            },
+            [&](const QString& path) {
+                calls << QStringLiteral("restore ") + path;
+                return QString();
+            });
+        w->EnableControls(true);
+        QAction* item = action(w.get(), "mnuFirmwareUpdate");
+        dialogs->answer = false;
+        item->trigger();
+        QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
+        dialogs->answer = true;
+        backupError = QStringLiteral("disk full");
+        item->trigger();
+        QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("could not be saved (disk full)")));
+        backupError.clear();
+        item->trigger();
+        QVERIFY(w->state().isRaised(rqFirmwareUpdate));
+        QCOMPARE(calls, QStringList({"backup", "backup"}));
+        QVERIFY(w->messageLog()->toPlainText().contains(backup));
+
+        dialogs->chosen = dir.filePath(QStringLiteral("typed"));
+        QCOMPARE(w->ChooseFirmwareFile(), dialogs->chosen + QStringLiteral(".qfw"));
+        QCOMPARE(dialogs->fileDialog, QStringList({"Choose Drevanilux 2.x firmware file",
+                                                   w->programDir() + "Drevanilux2x5.qfw",
+                                                   "Drevanilux 2.x firmware (Drevanilux2x*.qfw)"}));
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+
+        auto* bar = w->findChild<QProgressBar*>(QStringLiteral("pbFirmware"));
+        QVERIFY(bar && bar->isHidden());
+        w->SetTaskbarProgress(512, 1024);
+        QVERIFY(!bar->isHidden());
+        QCOMPARE(bar->value(), (bar->minimum() + bar->maximum()) / 2);
+        w->EnableControls(false); // the device restarts
+        w->FirmwareTransferEnded();
+        QVERIFY(bar->isHidden());
+
+        const int asked = dialogs->asked;
+        dialogs->answer = false;
+        w->EnableControls(true);
+        QTRY_COMPARE(dialogs->asked, asked + 1);
+        w->EnableControls(true);
+        QTest::qWait(20);
+        QCOMPARE(dialogs->asked, asked + 1); // offered once
+        QCOMPARE(calls.size(), 2);           // and No keeps the file only
     }
 
     void unwritableProgramFolderFallsBack() {

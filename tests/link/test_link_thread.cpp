@@ -423,8 +423,9 @@ private slots:
         QVERIFY2(quiet, qPrintable(rig.dump()));
     }
 
-    // The bootloader: reported, and within 25 passes the firmware step asks for a file,
-    // reads the boot information, identifies again and clears its bit.
+    // The bootloader: reported, and within 25 passes the firmware step reads the boot
+    // information, asks for a file, resets the device when none is chosen, identifies
+    // again and clears its bit.
     void bootloader() {
         Rig rig;
         rig.device.type = kHardwareBootloader;
@@ -436,7 +437,8 @@ private slots:
         QVERIFY(waitFor([&] { return !rig.state->isRaised(rqFirmwareUpdate); }, 2000));
         QVERIFY(rig.finish());
         const QStringList codes = commandCodes(rig.tap->lines());
-        QCOMPARE(codes.mid(0, 3), (QStringList{"80", "81", "80"}));
+        QCOMPARE(codes.mid(0, 4), (QStringList{"80", "81", "01", "80"}));
+        QCOMPARE(rig.tap->lines()[2], QByteArray("01000000000000\n"));
         QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
     }
 
