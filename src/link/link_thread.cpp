@@ -130,6 +130,7 @@ void TthdCom::Terminate() {
         terminated_ = true;
     }
     sleepWake_.notify_all();
+    state_->wakeWaiters(); // an idle pass ends at once
 }
 
 QString TthdCom::PortNameOf(const QString& portText) {
@@ -245,7 +246,11 @@ void TthdCom::ConnectSequence() {
     }
     Status(MsgFmt(QStringLiteral("ConnectedTo"), {portName_}));
     Identify();
-    passes_ = 0;
+    nextPoll_ = std::chrono::steady_clock::now() + PollInterval();
+}
+
+std::chrono::milliseconds TthdCom::PollInterval() const {
+    return std::chrono::milliseconds(kPollPasses * options_.timing.idleSleepMs);
 }
 
 bool TthdCom::Pass() {
@@ -269,16 +274,23 @@ bool TthdCom::Pass() {
         port_->close();
         reconnect = true;
     } else {
-        if (++passes_ >= kPollPasses) {
+        // Read before serving: a raise from now on cuts the idle wait short.
+        const uint64_t seen = state_->raises();
+        // The poll keeps the pace of 25 idle passes whether or not requests wake the
+        // loop, so a drag neither speeds it up nor holds it back.
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= nextPoll_) {
             if (isApplication_)
                 state_->raise(rqGetInfo | rqGetConfig);
             else if (isBootloader_)
                 state_->raise(rqFirmwareUpdate);
             else
                 Identify();
-            passes_ = 0;
+            nextPoll_ = now + PollInterval();
         }
-        if (!ServeOne()) Sleep(options_.timing.idleSleepMs);
+        if (!ServeOne())
+            state_->waitForRaise(seen, std::chrono::milliseconds(options_.timing.idleSleepMs),
+                                 [this] { return terminated_.load(); });
     }
 
     if (terminated_.load()) return false;
@@ -406,7 +418,9 @@ void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord reco
 
 void TthdCom::SetInfo(uint32_t servedBit) {
     TransferBuffer& b = protocol_->buffer();
-    Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
+    // The copy the window kept when it raised the bit; without one (a retry, a raise
+    // not made by the window) the window's thread loads the record.
+    if (!state_->takeInfoCopy(b, servedBit)) Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
     protocol_->announce("SetInfo");
     DeviceState::applySetInfoMask(b, servedBit);
     const bool sent = protocol_->Send(b, cmdSetInfo, nInfo);
