@@ -272,6 +272,8 @@ bool measure(int samples, Run& out) {
     o.enumeratePorts = [] { return QStringList{}; };
     TfrmQuenda window(std::move(o));
     window.show();
+    QEventLoop settle; // the window's first layout and drawing, before the link starts
+    pump(settle, 500);
     TimedWindow timed(window, stalls);
     QtLinkHost qtHost(timed);
     auto host = std::make_shared<TimedHost>(qtHost.Host(), stalls);
@@ -288,6 +290,7 @@ bool measure(int samples, Run& out) {
     TthdCom::Options opts;
     opts.makePort = [&] { return std::make_unique<CountingPort>(port); };
     ticker.start(1);
+    pump(settle, 50);
     stalls.phase();
     auto link = TthdCom::Create(window.sharedState(), host, sim.portPath(), false, opts);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
@@ -299,11 +302,12 @@ bool measure(int samples, Run& out) {
     // Idle: the poll's own pace.
     const int64_t idleFrom = nowUs();
     if (ok) pump(loop, 3000);
+    stalls.phase();
     const int64_t idleTo = nowUs();
 
     // The drag: the slider held down and moved at random moments, each move reaching
     // the device before the next.
-    auto* slider = window.findChild<QSlider*>(QStringLiteral("trbA"));
+    auto* slider = window.findChild<QSlider*>(QStringLiteral("trb0"));
     std::vector<int64_t> movedAt;
     if (ok && slider) {
         window.ShowChannelsPage();
@@ -395,7 +399,7 @@ int measureX11(int presses) {
     std::vector<int64_t> pressedAt;
     for (int i = 0; i < presses; ++i) {
         pressedAt.push_back(nowUs());
-        xdo.write(i % 2 == 0 ? "key ctrl+2\n" : "key ctrl+0\n");
+        xdo.write(i % 2 == 0 ? "key --delay 0 ctrl+2\n" : "key --delay 0 ctrl+0\n");
         xdo.waitForBytesWritten(1000);
         pump(loop, 300);
     }
