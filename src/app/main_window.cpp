@@ -2,6 +2,8 @@
 
 #include "app/connection.h"
 #include "app/enable_table.h"
+#include "app/file_menu.h"
+#include "app/page_menu.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -82,6 +84,7 @@ void TfrmQuenda::FormCreate() {
     pc_->setMinimumSize(767, 531);
     // Qt's tab bar cannot wrap onto several rows; scroll buttons keep every tab reachable.
     pc_->setUsesScrollButtons(true);
+    addPageMenu(*pc_, QStringLiteral("btnPages"));
     layout->addWidget(pc_);
     setCentralWidget(central);
     buildStatusBar();
@@ -119,6 +122,7 @@ void TfrmQuenda::FormCreate() {
 
     portName_.clear();
     connection_ = new ConnectionControl(*this);
+    fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
 
     setTabVisible(QStringLiteral("tsExpert"), false);
@@ -159,7 +163,8 @@ void TfrmQuenda::FormCreate() {
     ShowModeAndSettings();
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
     EnableControls(false);
-    if (!portName_.isEmpty()) startLink();
+    fitWindowToTabs(*this, *pc_);
+    connection_->startAtLaunch(cl.demo);
 }
 
 void TfrmQuenda::buildStatusBar() {

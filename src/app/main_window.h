@@ -26,6 +26,7 @@ namespace quenda {
 class Page;
 class TthdCom;
 class ConnectionControl;
+class FileMenu;
 class StatusDisplay;
 
 // Platform pieces the window can be given (tests replace them).
@@ -44,6 +45,8 @@ struct WindowOptions {
     // Serial-port entries for the Connection menu; empty: the system's ports.
     std::function<QStringList()> enumeratePorts;
     bool watchSystem = true; // port arrivals and suspend/resume
+    // With no port given or remembered and no serial hardware, start on the demo device.
+    bool demoWhenIdle = false;
 };
 
 class TfrmQuenda : public QMainWindow, public WindowServices, public LinkWindow {
@@ -72,6 +75,8 @@ public:
     Clock& clock() override { return *clock_; }
 
     void SetStatus(const QString& text) override;
+    // Shown after the status text in the status bar (the demo device says so there).
+    void setStatusNote(const QString& note) { log_->setStatusNote(note); }
     void EnableControls(bool connected) override;
     // Sets the controls of the given rules (all rules when empty) for the present state.
     void applyEnableRules(std::initializer_list<EnableWhen> only = {});
@@ -135,6 +140,7 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    FileMenu* fileMenu() const { return fileMenu_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -167,6 +173,7 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    FileMenu* fileMenu_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;

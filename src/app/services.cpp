@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QVariantMap>
 
 namespace quenda {
@@ -16,8 +17,20 @@ QString Dialogs::openFileName(QWidget* parent, const QString& title, const QStri
     return QFileDialog::getOpenFileName(parent, title, dir, filter);
 }
 
-QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, dir, filter);
+QString Dialogs::askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered) {
+    bool ok = false;
+    const QString text = QInputDialog::getItem(parent, caption, label, offered, 0, true, &ok);
+    return ok ? text : QString();
+}
+
+QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
+                              const QString& defaultSuffix) {
+    QFileDialog d(parent, title, dir, filter);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setFileMode(QFileDialog::AnyFile);
+    d.setDefaultSuffix(defaultSuffix); // the overwrite question then names the full file
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
+    return d.selectedFiles().constFirst();
 }
 
 namespace {

@@ -18,7 +18,11 @@ public:
     // A Yes/No question with a warning symbol, No the default.
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text);
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
-    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
+    // Asks before overwriting; a name typed without extension gets `defaultSuffix`.
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
+                                 const QString& defaultSuffix = QString());
+    // A line of text, with earlier answers offered; empty when cancelled.
+    virtual QString askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered);
 };
 
 class Clock {
