@@ -14,7 +14,7 @@
 //       0.45-0.55 s
 // Three runs; the summary is the median of the three.
 //   bench_link [samples]         (drag moves per run, default 200)
-//   bench_link --x11 [presses]   the installed program on $DISPLAY, driven by xdotool:
+//   bench_link --x11 [presses]   the program built beside this one on $DISPLAY, keys by xdotool:
 //                                Ctrl+2 / Ctrl+0 presses 300 ms apart, press to SetInfo
 #include "app/main_window.h"
 #include "lang/texts.h"
@@ -35,6 +35,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -246,19 +247,27 @@ void pump(QEventLoop& loop, int ms) {
     loop.exec();
 }
 
-bool measure(int samples, Run& out) {
+// The paced device with 48 lines, its command arrivals noted; null when it cannot start.
+std::unique_ptr<sim::Simulator> startDevice(Arrivals& arrivals) {
     sim::SimConfig cfg;
     cfg.device.rows = 48;
     cfg.server.lineSpeed = true;
     cfg.server.bytesPerSecond = int(kBytesPerSecond);
-    sim::Simulator sim(cfg);
-    Arrivals arrivals;
-    arrivals.watch(sim);
+    auto sim = std::make_unique<sim::Simulator>(cfg);
+    arrivals.watch(*sim);
     QString error;
-    if (!sim.start(&error)) {
+    if (!sim->start(&error)) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-        return false;
+        return nullptr;
     }
+    return sim;
+}
+
+bool measure(int samples, Run& out) {
+    Arrivals arrivals;
+    const auto device = startDevice(arrivals);
+    if (!device) return false;
+    sim::Simulator& sim = *device;
 
     StallWatch stalls;
     QTimer ticker;
@@ -360,20 +369,12 @@ bool measure(int samples, Run& out) {
     return ok && slider && out.samples == size_t(samples);
 }
 
-// The installed program on a real X display, keys pressed by xdotool.
+// The program built beside this bench on a real X display, keys pressed by xdotool.
 int measureX11(int presses) {
-    sim::SimConfig cfg;
-    cfg.device.rows = 48;
-    cfg.server.lineSpeed = true;
-    cfg.server.bytesPerSecond = int(kBytesPerSecond);
-    sim::Simulator sim(cfg);
     Arrivals arrivals;
-    arrivals.watch(sim);
-    QString error;
-    if (!sim.start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-        return 2;
-    }
+    const auto device = startDevice(arrivals);
+    if (!device) return 2;
+    sim::Simulator& sim = *device;
     QProcess program;
     program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quenda"), {sim.portPath()});
     if (!program.waitForStarted(10000)) {
