@@ -246,6 +246,7 @@ void TthdCom::ConnectSequence() {
     }
     Status(MsgFmt(QStringLiteral("ConnectedTo"), {portName_}));
     Identify();
+    passes_ = 0;
     nextPoll_ = std::chrono::steady_clock::now() + PollInterval();
 }
 
@@ -276,10 +277,11 @@ bool TthdCom::Pass() {
     } else {
         // Read before serving: a raise from now on cuts the idle wait short.
         const uint64_t seen = state_->raises();
-        // The poll keeps the pace of 25 idle passes whether or not requests wake the
-        // loop, so a drag neither speeds it up nor holds it back.
+        // The poll waits for 25 passes and for the time 25 idle passes take, so passes
+        // cut short by a drag's requests do not speed it up.
         const auto now = std::chrono::steady_clock::now();
-        if (now >= nextPoll_) {
+        if (++passes_ >= kPollPasses && now >= nextPoll_) {
+            passes_ = 0;
             if (isApplication_)
                 state_->raise(rqGetInfo | rqGetConfig);
             else if (isBootloader_)

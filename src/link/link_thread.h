@@ -175,6 +175,7 @@ private:
     uint16_t pageSize_ = 0;
     uint32_t flashSize_ = 0;
     QString firmwareFile_;
+    int passes_ = 0;
     std::chrono::steady_clock::time_point nextPoll_{};
     std::map<QString, int> writeFailures_; // failed tries per record or schedule line
     // Schedule lines a download has still to read; kept when the download is cut short,
