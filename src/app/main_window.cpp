@@ -524,7 +524,7 @@ void TfrmQuenda::GeoNow(bool raiseSetTime) {
     const QDateTime now = clock_->now();
     state_->setClock({now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(),
                      now.time().second(), now.time().msec()});
-    if (raiseSetTime) state_->raise(rqSetTime);
+    if (raiseSetTime) state_->raiseFromWindow(rqSetTime);
 }
 
 // ---- Menus --------------------------------------------------------------------

@@ -69,6 +69,8 @@ public:
     // ---- WindowServices ----
     DeviceState& state() override { return *state_; }
     DeviceState& State() override { return *state_; }
+    // For a link started from outside (the bench), which must share the block.
+    std::shared_ptr<DeviceState> sharedState() const { return state_; }
     void AddLog(const QString& text) override;
     void ShowPage(QWidget* page) override;
     void SetMode(int mode) override;

@@ -27,8 +27,8 @@ public:
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;
-    // Raise request bits under StateLock.
-    void raiseRequest(uint32_t bits) { state().raise(bits); }
+    // Raise request bits under StateLock (with the copy of Info a SetInfo sends).
+    void raiseRequest(uint32_t bits) { state().raiseFromWindow(bits); }
 };
 
 } // namespace quenda

@@ -187,12 +187,12 @@ void ChannelPage::trbAChange(int position) {
     TInfo& info = win_.state().Info;
     if (position == info.Channel[n]) return;
     info.Channel[n] = storedLevel(position);
+    win_.raiseRequest(rqSetChannels); // before the relabel: the link needs only the copy
     Row& r = rows_[n - first_];
     {
         const QSignalBlocker block(r.edt);
         r.edt->setText(levelPercentText(position));
     }
-    win_.raiseRequest(rqSetChannels);
 }
 
 void ChannelPage::edtAChange(const QString& text) {
@@ -240,13 +240,14 @@ QList<ChannelPage*> ChannelPage::channelPages() const {
 }
 
 void ChannelPage::setAllChannels(int level) {
-    win_.ShowChannelsPage();
     for (int n = 0; n < kChannels; ++n)
         win_.state().Info.Channel[n] = storedLevel(level);
+    // Raised first: the link sends its copy of the levels while the pages redraw.
+    win_.raiseRequest(rqSetChannels);
+    win_.ShowChannelsPage();
     for (ChannelPage* p : channelPages())
         for (int n = p->first_; n < p->first_ + kRows; ++n)
             p->showLevel(n, level);
-    win_.raiseRequest(rqSetChannels);
 }
 
 void ChannelPage::mnuAllOffClick() {
