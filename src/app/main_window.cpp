@@ -12,6 +12,8 @@
 #include "schedule/schedule_page.h"
 #include "schedule/status_display.h"
 
+#include <quenda_version.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -355,6 +357,14 @@ void TfrmQuenda::buildMenus() {
     addAction(mnuHelp_, "mnuHardware", QStringLiteral("Hardware manual"), QKeySequence(), nullptr);
     addAction(mnuHelp_, "mnuSoftware", QStringLiteral("Software manual / updates"), QKeySequence(), nullptr);
     addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
+    mnuHelp_->addSeparator();
+    addAction(mnuHelp_, "mnuAbout", QStringLiteral("About Quenda..."), QKeySequence(), &TfrmQuenda::mnuAboutClick);
+}
+
+void TfrmQuenda::mnuAboutClick() {
+    const auto* item = findChild<QAction*>(QStringLiteral("mnuAbout"));
+    const QString caption = item ? item->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) : QString();
+    dialogs().about(this, caption, MsgFmt(QStringLiteral("AboutText"), {QStringLiteral(QUENDA_VERSION)}));
 }
 
 QString TfrmQuenda::fileDescription(const QString& path) {

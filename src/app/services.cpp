@@ -16,6 +16,12 @@ QString Dialogs::openFileName(QWidget* parent, const QString& title, const QStri
     return QFileDialog::getOpenFileName(parent, title, dir, filter);
 }
 
+void Dialogs::about(QWidget* parent, const QString& caption, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, dir, filter);
 }

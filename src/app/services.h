@@ -19,6 +19,8 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text);
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
+    // The program's name and version; informs only, so it does not block the window.
+    virtual void about(QWidget* parent, const QString& caption, const QString& text);
 };
 
 class Clock {
