@@ -72,7 +72,7 @@ int shapeLevel(const ChannelShape& s, int minute) {
 }
 
 std::vector<TScheduleRow> daySchedule(int rows, const ChannelShape (&shape)[kChannels]) {
-    std::vector<TScheduleRow> out(size_t(std::clamp(rows, 0, 255)));
+    std::vector<TScheduleRow> out(size_t(std::clamp(rows, 0, kMaxRows)));
     for (size_t k = 0; k < out.size(); ++k) {
         const int t = int(k * kDayMinutes / out.size());
         TScheduleRow& r = out[k];
@@ -208,7 +208,7 @@ void SimDevice::applyReefPreset(Records& r) {
 
 SimDevice::SimDevice(DeviceOptions options, Clock clock)
     : opt_(std::move(options)), now_(clock ? std::move(clock) : Clock(steadyMs)) {
-    opt_.rows = std::clamp(opt_.rows, 0, 255);
+    opt_.rows = std::clamp(opt_.rows, 0, kMaxRows);
     if (opt_.flashSize < 2048) opt_.flashSize = 2048;
     hardwareType_ = opt_.hardwareType;
     version_ = opt_.version;
@@ -767,7 +767,7 @@ bool SimDevice::loadState() {
             fromHexLine(value, &r_.expert, sizeof r_.expert);
         } else if (key == "ExpertWeather") {
             fromHexLine(value, &r_.weather, sizeof r_.weather);
-        } else if (key == "Row" && rows.size() < 255) {
+        } else if (key == "Row" && rows.size() < size_t(kMaxRows)) {
             TScheduleRow row;
             if (fromHexLine(value, &row, sizeof row)) rows.push_back(row);
         }

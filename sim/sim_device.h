@@ -19,11 +19,14 @@
 
 namespace quenda::sim {
 
+// The most schedule rows the line can address: the row index is a signed byte.
+inline constexpr int kMaxRows = 127;
+
 struct DeviceOptions {
     uint8_t hardwareType = kHardwareApplication; // reported by GetDevice in the application
     uint8_t version = kSupportedVersion;
     bool startInBootloader = false;
-    int rows = 24;           // schedule rows, 0..255
+    int rows = 24;           // schedule rows, 0..kMaxRows
     bool waterSensor = true; // false: TempWater is 0x7FFF
     bool slave = true;       // false: TempSlave is 0x7FFF
     int timeLapse = 1;       // initial TConfig.TimeLapse

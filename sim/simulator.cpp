@@ -35,7 +35,7 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     const QCommandLineOption hardware("hardware", "Hardware type reported by the application (5).", "N");
     const QCommandLineOption version("firmware-version", "Firmware version reported (5).", "N");
     const QCommandLineOption bootloader("bootloader", "Start in the bootloader.");
-    const QCommandLineOption rows("rows", "Schedule rows, 0..255 (24).", "N");
+    const QCommandLineOption rows("rows", "Schedule rows, 0..127 (24).", "N");
     const QCommandLineOption noWater("no-water", "No water-temperature sensor (0x7FFF).");
     const QCommandLineOption noSlave("no-slave", "No slave board (0x7FFF).");
     const QCommandLineOption timeLapse("time-lapse", "Initial time-lapse factor (1).", "N");
@@ -98,7 +98,13 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     d.hardwareType = uint8_t(number(hardware, 0, 255, d.hardwareType));
     d.version = uint8_t(number(version, 0, 255, d.version));
     d.startInBootloader = p.isSet(bootloader);
-    d.rows = int(number(rows, 0, 255, d.rows));
+    // The row index travels as a signed byte: rows from 128 on would arrive negative.
+    if (p.isSet(rows) && p.value(rows).toLongLong(nullptr, 0) > kMaxRows)
+        return fail(QStringLiteral("Bad value for --rows: %1 (at most %2: the row index on the line is a "
+                                   "signed byte)")
+                        .arg(p.value(rows))
+                        .arg(kMaxRows));
+    d.rows = int(number(rows, 0, kMaxRows, d.rows));
     d.waterSensor = !p.isSet(noWater);
     d.slave = !p.isSet(noSlave);
     d.timeLapse = int(number(timeLapse, 1, 255, d.timeLapse));

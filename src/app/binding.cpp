@@ -1,5 +1,7 @@
 #include "app/binding.h"
 
+#include "pages/entry_check.h"
+
 #include <QLocale>
 #include <QAbstractSlider>
 #include <QWidget>
@@ -85,6 +87,10 @@ QString formatNumber(double v, const char* pattern) {
 
 QString levelPercentText(int level) { return formatNumber(level / 40.96, "0.##"); }
 
-std::optional<int64_t> percentToLevel(const QString& text) { return parseRounded(text, 40.96); }
+std::optional<int64_t> percentToLevel(const QString& text) {
+    const auto v = parseDecimal(text); // percent entries take either decimal mark
+    if (!v) return std::nullopt;
+    return roundHalfEven(*v * 40.96);
+}
 
 } // namespace quenda

@@ -31,7 +31,8 @@ QString formatNumber(double v, const char* pattern);
 
 // Percent text of an output level (0..4096 is 0..100 %) and back.
 QString levelPercentText(int level);
-// Not range-checked: the caller stores it cut to its field's width.
+// Either decimal mark is taken. Not range-checked: the caller stores it cut to its
+// field's width.
 std::optional<int64_t> percentToLevel(const QString& text);
 
 // Cut to a field's width, as the device record stores it.

@@ -1,5 +1,6 @@
 #include "app/connection.h"
 
+#include "app/file_menu.h"
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -55,7 +56,7 @@ void ConnectionControl::SaveLastPort() {
 void ConnectionControl::ForgetLastPort() { quenda::ForgetLastPort(); }
 
 void ConnectionControl::WriteBackup() {
-    // Settings files come with the file menu; until then there is nothing to write.
+    if (w_.fileMenu()) w_.fileMenu()->WriteBackup(w_.portName());
 }
 
 void ConnectionControl::mnuConnectionClick() {

@@ -2,6 +2,7 @@
 
 #include "app/connection.h"
 #include "app/enable_table.h"
+#include "app/file_menu.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -121,6 +122,7 @@ void TfrmQuenda::FormCreate() {
 
     portName_.clear();
     connection_ = new ConnectionControl(*this);
+    fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
 
     setTabVisible(QStringLiteral("tsExpert"), false);

@@ -26,6 +26,7 @@ namespace quenda {
 class Page;
 class TthdCom;
 class ConnectionControl;
+class FileMenu;
 class StatusDisplay;
 
 // Platform pieces the window can be given (tests replace them).
@@ -134,6 +135,7 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    FileMenu* fileMenu() const { return fileMenu_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -166,6 +168,7 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    FileMenu* fileMenu_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;

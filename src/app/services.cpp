@@ -22,8 +22,14 @@ void Dialogs::about(QWidget* parent, const QString& caption, const QString& text
     box->open();
 }
 
-QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, dir, filter);
+QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
+                              const QString& defaultSuffix) {
+    QFileDialog d(parent, title, dir, filter);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setFileMode(QFileDialog::AnyFile);
+    d.setDefaultSuffix(defaultSuffix); // the overwrite question then names the full file
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
+    return d.selectedFiles().constFirst();
 }
 
 namespace {

@@ -18,7 +18,9 @@ public:
     // A Yes/No question with a warning symbol, No the default.
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text);
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
-    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter);
+    // Asks before overwriting; a name typed without extension gets `defaultSuffix`.
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
+                                 const QString& defaultSuffix = QString());
     // The program's name and version; informs only, so it does not block the window.
     virtual void about(QWidget* parent, const QString& caption, const QString& text);
 };

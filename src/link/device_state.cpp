@@ -51,6 +51,25 @@ bool DeviceState::isMarked(int row) {
     return row >= 0 && row < static_cast<int>(UploadMarks.size()) && UploadMarks[static_cast<std::size_t>(row)];
 }
 
+bool DeviceState::isRead(int row) {
+    std::lock_guard g(StateLock);
+    return row >= 0 && row < static_cast<int>(ReadMarks.size()) && ReadMarks[static_cast<std::size_t>(row)];
+}
+
+bool DeviceState::allRead() {
+    std::lock_guard g(StateLock);
+    return std::all_of(ReadMarks.begin(), ReadMarks.end(), [](uint8_t m) { return m != 0; });
+}
+
+void DeviceState::forgetRow(int row) {
+    std::lock_guard g(StateLock);
+    if (row >= 0 && row < static_cast<int>(ReadMarks.size())) {
+        ReadMarks[static_cast<std::size_t>(row)] = 0;
+        UploadMarks[static_cast<std::size_t>(row)] = 0;
+    }
+    requests_ |= rqGetSchedule;
+}
+
 void DeviceState::storeInfo(const TransferBuffer& b) {
     std::lock_guard g(StateLock);
     requests_ &= ~uint32_t(rqGetInfo);
@@ -107,16 +126,23 @@ void DeviceState::storeHealth(const TransferBuffer& b) {
 }
 
 void DeviceState::storeScheduleRow(const TransferBuffer& b) {
+    std::lock_guard g(StateLock);
     const int index = static_cast<int8_t>(b.Payload[0]);
     if (index < 0 || index >= static_cast<int>(Schedule.size())) return;
-    std::memcpy(&Schedule[static_cast<std::size_t>(index)], b.Payload + 1, sizeof(TScheduleRow));
+    const auto i = static_cast<std::size_t>(index);
+    // A marked line that was never read has no edit worth keeping: its other fields
+    // were never known, so the device's line wins.
+    if (UploadMarks[i] && ReadMarks[i]) return;
+    UploadMarks[i] = 0;
+    std::memcpy(&Schedule[i], b.Payload + 1, sizeof(TScheduleRow));
+    ReadMarks[i] = 1;
 }
 
 bool DeviceState::pickScheduleRow(TransferBuffer& b) {
     std::lock_guard g(StateLock);
     const std::size_t n = std::min<std::size_t>({Info.RowCount, UploadMarks.size(), Schedule.size()});
     for (std::size_t i = 0; i < n; ++i) {
-        if (!UploadMarks[i]) continue;
+        if (!UploadMarks[i] || !ReadMarks[i]) continue;
         UploadMarks[i] = 0;
         b.Payload[0] = static_cast<uint8_t>(i);
         std::memcpy(b.Payload + 1, &Schedule[i], sizeof(TScheduleRow));
@@ -135,6 +161,7 @@ void DeviceState::resizeScheduleLocked(int rows) {
     const auto n = static_cast<std::size_t>(std::max(rows, 0));
     Schedule.resize(n, TScheduleRow{});
     UploadMarks.resize(n, 0);
+    ReadMarks.resize(n, 0);
     PointTable.resize(n, CurvePoint{});
 }
 

@@ -68,6 +68,9 @@ public:
     THealth Health{};
     std::vector<TScheduleRow> Schedule;
     std::vector<uint8_t> UploadMarks;   // guarded by StateLock
+    // One mark per line the tool has read from the device (guarded by StateLock); a
+    // line not read holds no known values and is never uploaded.
+    std::vector<uint8_t> ReadMarks;
     std::vector<CurvePoint> PointTable; // window's thread only
 
     // Non-recursive, held for a few instructions only, never across a command or a
@@ -83,6 +86,10 @@ public:
     // Marks rows for upload and raises rqSetSchedule, in one lock hold.
     void markRowsForUpload(int first, int last);
     bool isMarked(int row);
+    bool isRead(int row);
+    bool allRead();
+    // A write of the line failed: it is known no longer and is read again.
+    void forgetRow(int row);
 
     // ---- Copy operations (window's thread; each holds StateLock throughout) ----
     void storeInfo(const TransferBuffer& b);
@@ -95,9 +102,11 @@ public:
     void loadExpertWeather(TransferBuffer& b);
     void storeChart(const TransferBuffer& b);
     void storeHealth(const TransferBuffer& b);
-    // Takes no lock: only the window's thread touches the rows.
+    // Stores a downloaded line and marks it read, unless the user changed the line
+    // since (its upload mark is set): that edit is newer and is still to be sent.
     void storeScheduleRow(const TransferBuffer& b);
-    // True when a row was written into the buffer; false clears rqSetSchedule.
+    // The first line that is marked and read goes into the buffer, and true. Marked
+    // lines not read yet wait for their download. False clears rqSetSchedule.
     bool pickScheduleRow(TransferBuffer& b);
 
     // Sizes the schedule, the marks and the point table (new rows zero).

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -221,6 +222,8 @@ void TthdCom::Run() {
 
 void TthdCom::ConnectSequence() {
     state_->assignRequests(0);
+    linesToRead_.clear();
+    writeFailures_.clear();
     lastHardwareType_ = kNoAnswer;
     lastVersion_ = kNoAnswer;
     isApplication_ = false;
@@ -295,7 +298,7 @@ bool TthdCom::ServeOne() {
         return true;
     }
     if (Pending(rqSetConfig)) {
-        WriteRecord(cmdSetConfig, nConfig, "SetConfig", LinkRecord::Config);
+        WriteRecord(cmdSetConfig, nConfig, "SetConfig", LinkRecord::Config, rqSetConfig, rqGetConfig);
         return true;
     }
     if (Pending(rqGetConfig, rqSetConfig)) {
@@ -313,7 +316,7 @@ bool TthdCom::ServeOne() {
         return true;
     }
     if (Pending(rqSetExpert)) {
-        WriteRecord(cmdSetExpert, nExpert, "SetExpert", LinkRecord::Expert);
+        WriteRecord(cmdSetExpert, nExpert, "SetExpert", LinkRecord::Expert, rqSetExpert, rqGetExpert);
         return true;
     }
     if (Pending(rqGetExpert, rqSetExpert)) {
@@ -338,7 +341,8 @@ bool TthdCom::ServeOne() {
         return true;
     }
     if (Pending(rqSetExpertWeather)) {
-        WriteRecord(cmdSetExpertWeather, nExpertWeather, "SetExpertWeather", LinkRecord::ExpertWeather);
+        WriteRecord(cmdSetExpertWeather, nExpertWeather, "SetExpertWeather", LinkRecord::ExpertWeather,
+                    rqSetExpertWeather, rqGetExpertWeather);
         return true;
     }
     if (Pending(rqGetExpertWeather, rqSetExpertWeather)) {
@@ -372,11 +376,36 @@ void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord recor
     if (!ok) Identify(); // the bit stays raised, so the read is tried again later
 }
 
-void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord record) {
+bool TthdCom::WriteFailed(bool sent, const QString& what) {
+    if (sent) {
+        writeFailures_.erase(what);
+        return false;
+    }
+    const int failures = ++writeFailures_[what];
+    if (failures < kWriteTries) {
+        Log(QStringLiteral("%1 was not acknowledged by the device; trying again (%2 of %3).")
+                .arg(what)
+                .arg(failures + 1)
+                .arg(kWriteTries));
+        return true;
+    }
+    writeFailures_.erase(what);
+    Log(QStringLiteral("%1 was not acknowledged by the device; reading back what it holds.").arg(what));
+    return false;
+}
+
+// Loading clears the write bit; a failed write raises it again while tries are left,
+// and then the read, so the window shows what the device really holds.
+void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord record, uint32_t writeBit,
+                          uint32_t readBit) {
     TransferBuffer& b = protocol_->buffer();
-    Hand(host_->LoadRecord(record, b)); // clears the bit: a failed write is not repeated
+    Hand(host_->LoadRecord(record, b));
     protocol_->announce(name);
-    if (!protocol_->Send(b, code, n)) Identify();
+    const bool sent = protocol_->Send(b, code, n);
+    const bool retry = WriteFailed(sent, QString::fromLatin1(name));
+    if (sent) return;
+    state_->raise(retry ? writeBit : readBit);
+    Identify();
 }
 
 void TthdCom::SetInfo(uint32_t servedBit) {
@@ -384,7 +413,11 @@ void TthdCom::SetInfo(uint32_t servedBit) {
     Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
     protocol_->announce("SetInfo");
     DeviceState::applySetInfoMask(b, servedBit);
-    if (!protocol_->Send(b, cmdSetInfo, nInfo)) Identify();
+    const bool sent = protocol_->Send(b, cmdSetInfo, nInfo);
+    const bool retry = WriteFailed(sent, QStringLiteral("SetInfo"));
+    if (sent) return;
+    state_->raise(retry ? servedBit : uint32_t(rqGetInfo));
+    Identify();
 }
 
 void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, uint32_t raiseAfter) {
@@ -397,30 +430,40 @@ void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, 
 }
 
 void TthdCom::DownloadSchedule() {
+    // The row count is read on the window's side, where TInfo is written.
+    int rows = 0;
+    const QString reading = Msg(QStringLiteral("ReadingSchedule"));
+    Hand(host_->RunOnWindow([&](LinkWindow& w) {
+        w.SetStatus(reading);
+        rows = w.State().Info.RowCount;
+    }));
+    // A download that was cut short goes on where it stopped; else every line is due.
+    auto missing = [&] { return std::count(linesToRead_.begin(), linesToRead_.end(), uint8_t(1)); };
+    if (int(linesToRead_.size()) != rows || missing() == 0) linesToRead_.assign(std::size_t(rows), 1);
     bool failed = false;
-    {
-        // Cleared when this block ends, also when terminated or refused; and before
-        // identifying, so that an identification that raises all reads again does not
-        // lose the schedule read to this clear.
-        ClearOnExit clear(*state_, rqGetSchedule);
-        // The row count is read on the window's side, where TInfo is written.
-        int rows = 0;
-        const QString reading = Msg(QStringLiteral("ReadingSchedule"));
-        Hand(host_->RunOnWindow([&](LinkWindow& w) {
-            w.SetStatus(reading);
-            rows = w.State().Info.RowCount;
-        }));
-        for (int i = 0; i < rows; ++i) {
+    try {
+        for (int i = 0; i < rows && missing() > 0; ++i) {
             protocol_->announce("GetSchedule");
             if (!protocol_->Query(cmdGetSchedule, nScheduleRow)) {
                 failed = true;
                 break;
             }
+            const int index = static_cast<int8_t>(protocol_->buffer().Payload[0]);
+            if (index >= 0 && index < rows) linesToRead_[std::size_t(index)] = 0;
             Hand(host_->StoreScheduleRow(protocol_->buffer()));
             CheckTerminated();
         }
         Hand(host_->ShowSchedule());
         Status(Msg(QStringLiteral("Done")));
+    } catch (const Ended&) {
+        state_->clearRequests(rqGetSchedule); // the link ends: nothing is left to go on
+        throw;
+    }
+    // An incomplete download keeps its request, so the next pass reads the rest;
+    // until then the lines not read are never uploaded.
+    if (!failed && missing() == 0) {
+        linesToRead_.clear();
+        state_->clearRequests(rqGetSchedule);
     }
     if (failed) Identify();
 }
@@ -431,7 +474,16 @@ void TthdCom::UploadScheduleRow() {
     Hand(host_->PickScheduleRow(b, picked)); // no marked row left: the bit is cleared
     if (!picked) return;
     protocol_->announce("SetSchedule");
-    if (!protocol_->Send(b, cmdSetSchedule, nScheduleRow)) Identify();
+    const int line = static_cast<int8_t>(b.Payload[0]);
+    const QString what = QStringLiteral("SetSchedule (line %1)").arg(line);
+    const bool sent = protocol_->Send(b, cmdSetSchedule, nScheduleRow);
+    const bool retry = WriteFailed(sent, what);
+    if (sent) return;
+    if (retry)
+        state_->markRowsForUpload(line, line);
+    else
+        state_->forgetRow(line); // read again; not shown as stored meanwhile
+    Identify();
 }
 
 void TthdCom::FirmwareStep() {

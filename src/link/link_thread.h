@@ -22,8 +22,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace quenda {
 
@@ -48,6 +50,8 @@ public:
     static constexpr int kOpenAttempts = 5;
     static constexpr int kIdentifyAttempts = 5;
     static constexpr int kWaitSteps = 10;
+    // Tries of a write the device does not acknowledge before its record is read back.
+    static constexpr int kWriteTries = 3;
 
     // Makes the link for the port text (the port name is the text before its first
     // blank) and starts it.
@@ -117,7 +121,11 @@ private:
     bool ServeOne();
     // reportDone: the "Done" status follows the read, whether it succeeded or not.
     void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone = false);
-    void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record);
+    void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record, uint32_t writeBit,
+                     uint32_t readBit);
+    // After a write: a success forgets earlier failures of `what`; a failure is logged
+    // and gives true while another try is due, false once the tries are spent.
+    bool WriteFailed(bool sent, const QString& what);
     void SetInfo(uint32_t servedBit);
     // Clears bit, raises raiseAfter, then sends the special function.
     void SpecialFunction(const char* name, uint32_t bit, uint8_t function, uint32_t raiseAfter = 0);
@@ -164,6 +172,10 @@ private:
     uint32_t flashSize_ = 0;
     QString firmwareFile_;
     int passes_ = 0;
+    std::map<QString, int> writeFailures_; // failed tries per record or schedule line
+    // Schedule lines a download has still to read; kept when the download is cut short,
+    // so the next one goes on (the device hands out its lines in turn).
+    std::vector<uint8_t> linesToRead_;
 };
 
 } // namespace quenda

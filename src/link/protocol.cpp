@@ -74,6 +74,10 @@ bool Protocol::writeLine(const QByteArray& line, const QByteArray& shown) {
     return true;
 }
 
+namespace {
+constexpr int kSlowEchoFailures = 5;
+} // namespace
+
 bool Protocol::Query(uint8_t code, int n) {
     if (n < 0 || n > wire::kMaxPayload) return false;
     const QByteArray line = QByteArray::fromStdString(wire::encodeLine(code, nullptr, 0));
@@ -101,6 +105,14 @@ bool Protocol::Query(uint8_t code, int n) {
         log(QStringLiteral("'%1' is not a valid hexadecimal number").arg(pairText(area, r.badPair)));
         return false;
     }
+    // A reply that keeps arriving after the time-out is read as the head of the next
+    // one, so every echo fails; say so once per such run.
+    if (r.status != wire::ReplyStatus::WrongEcho)
+        echoFailures_ = 0;
+    else if (++echoFailures_ == kSlowEchoFailures)
+        log(QStringLiteral("The device answers too slowly: %1 replies in a row came too late for their "
+                           "command.")
+                .arg(kSlowEchoFailures));
     return r.status == wire::ReplyStatus::Ok;
 }
 

@@ -57,6 +57,7 @@ private:
     LogFn log_;
     ClockFn clock_;
     bool debug_ = false;
+    int echoFailures_ = 0; // replies in a row whose echo did not match
     TransferBuffer buffer_;
 };
 

@@ -5,6 +5,7 @@
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "pages/channel_names.h"
+#include "pages/entry_check.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -95,6 +96,12 @@ void ChannelPage::build() {
         grid->addWidget(r.percent, i, 4);
         grid->addWidget(r.btnOff, i, 5);
         grid->addWidget(r.btnOn, i, 6);
+
+        attachEntryCheck(
+            r.edt, [](const QString& text) { return percentToLevel(text).has_value(); },
+            [this, n] { return levelPercentText(win_.state().Info.Channel[n]); });
+        installWheelGuard(r.trb);
+        installWheelGuard(r.cmbName);
 
         connect(r.trb, &QSlider::valueChanged, this, &ChannelPage::trbAChange);
         connect(r.edt, &QLineEdit::textChanged, this, &ChannelPage::edtAChange);

@@ -1,11 +1,14 @@
 #include "schedule/schedule_grid.h"
 
+#include "pages/entry_check.h"
+
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPersistentModelIndex>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -24,8 +27,11 @@ public:
         edit->setFrame(false);
         const QPersistentModelIndex cell(index);
         ScheduleGrid* grid = grid_;
-        connect(edit, &QLineEdit::textEdited, grid, [grid, cell](const QString& text) {
-            if (cell.isValid()) grid->editorTextEdited(cell, text);
+        grid->editing_ = cell;
+        connect(edit, &QLineEdit::textEdited, grid, [grid, cell, edit](const QString& text) {
+            if (!cell.isValid()) return;
+            grid->editorTextEdited(cell, text);
+            if (grid->check_) markUnparsed(edit, !grid->check_(cell.column(), cell.row() + 1, text));
         });
         return edit;
     }
@@ -77,6 +83,30 @@ ScheduleGrid::ScheduleGrid(QWidget* parent) : QTableWidget(parent) {
     head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     head->setMinimumSectionSize(8);
     head->viewport()->installEventFilter(this);
+    connect(model(), &QAbstractItemModel::headerDataChanged, this,
+            [this](Qt::Orientation o, int first, int last) {
+                if (o == Qt::Horizontal) fitHeaders(first, last);
+            });
+}
+
+void ScheduleGrid::setMinimumColumnWidths(std::vector<int> widths) {
+    minWidths_ = std::move(widths);
+    fitHeaders(0, columnCount() - 1);
+}
+
+void ScheduleGrid::fitHeaders(int first, int last) {
+    for (int c = std::max(first, 0); c <= last && c < columnCount(); ++c) {
+        QTableWidgetItem* it = horizontalHeaderItem(c);
+        const int least = c < int(minWidths_.size()) ? minWidths_[std::size_t(c)] : 0;
+        if (!it) {
+            if (least > 0) setColumnWidth(c, least);
+            continue;
+        }
+        if (it->toolTip() != it->text()) it->setToolTip(it->text()); // comes back here, unchanged
+        const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 2;
+        const int fit = horizontalHeader()->fontMetrics().horizontalAdvance(it->text()) + margin;
+        setColumnWidth(c, std::max(least, fit));
+    }
 }
 
 QString ScheduleGrid::cellText(int col, int row) const {
@@ -162,6 +192,17 @@ void ScheduleGrid::editorTextEdited(const QModelIndex& index, const QString& tex
     emit editTextChanged(index.column(), index.row() + 1, text);
 }
 
+bool ScheduleGrid::editing(int col, int row) const {
+    return editing_.isValid() && editing_.column() == col && editing_.row() == row - 1;
+}
+
+void ScheduleGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const QPersistentModelIndex left = editing_;
+    editing_ = QPersistentModelIndex();
+    QTableWidget::closeEditor(editor, hint);
+    if (left.isValid()) emit cellLeft(left.column(), left.row() + 1);
+}
+
 void ScheduleGrid::mousePressEvent(QMouseEvent* e) {
     int col = -1, row = -1;
     const QPoint pos = e->position().toPoint();
@@ -176,7 +217,14 @@ void ScheduleGrid::mousePressEvent(QMouseEvent* e) {
         emit mouseDown(e->button(), col, row, global);
         return;
     }
+    const QModelIndex before = currentIndex();
     QTableWidget::mousePressEvent(e);
+    // A click on the current cell edits it at once, not after the double-click delay in
+    // which the first keystroke would go elsewhere.
+    const QModelIndex at = indexAt(pos);
+    if (at.isValid() && at == before && at == currentIndex() && !editing_.isValid() &&
+        (at.flags() & Qt::ItemIsEditable))
+        edit(at);
     emit mouseDown(e->button(), col, row, global);
 }
 

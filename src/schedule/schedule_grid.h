@@ -7,8 +7,10 @@
 // (clicks and Tab pass over them) and never get the editor.
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableWidget>
 #include <functional>
+#include <vector>
 
 class QStyleOptionViewItem;
 
@@ -30,6 +32,10 @@ public:
     void mouseToCell(const QPoint& viewportPos, int* col, int* row) const;
     QRect cellRectOf(int col, int row) const; // viewport coordinates, data rows only
 
+    // Column widths never go below these; a column's header text widens it to fit,
+    // and shows as the header's tool tip.
+    void setMinimumColumnWidths(std::vector<int> widths);
+
     // A line number kept with the grid (the schedule's current line).
     int tag() const { return tag_; }
     void setTag(int t) { tag_ = t; }
@@ -40,6 +46,12 @@ public:
     // Called by the cell editor for each change typed.
     void editorTextEdited(const QModelIndex& index, const QString& text);
 
+    // Decides whether a typed cell text parses; the editor is marked while it does not.
+    using CellCheck = std::function<bool(int col, int row, const QString& text)>;
+    void setCellCheck(CellCheck check) { check_ = std::move(check); }
+    // True while the cell editor is open on this cell (row counted with the header).
+    bool editing(int col, int row) const;
+
 signals:
     // The cell editor's text changed by typing (row counted with the header).
     void editTextChanged(int col, int row, const QString& text);
@@ -47,6 +59,8 @@ signals:
     void mouseDown(Qt::MouseButton button, int col, int row, const QPoint& globalPos);
     // The user dragged a row by its first column to another position.
     void rowMoved(int fromRow, int toRow);
+    // The cell editor closed on this cell (row counted with the header).
+    void cellLeft(int col, int row);
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -56,6 +70,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Typing never jumps to another line by its text.
+    void keyboardSearch(const QString&) override {}
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class ScheduleCellDelegate;
@@ -65,8 +82,12 @@ private:
     QModelIndex nextSelectable(int tableRow, int col, int step, bool wrapRows) const;
     void moveRowTexts(int fromTableRow, int toTableRow);
     int dragTargetAt(const QPoint& viewportPos) const;
+    void fitHeaders(int first, int last);
 
     CellPainter painter_;
+    CellCheck check_;
+    std::vector<int> minWidths_;
+    QPersistentModelIndex editing_; // the cell whose editor is open
     int tag_ = -1;
     int dragFrom_ = 0; // rows with the header; 0: no row is being moved
     int dragTo_ = 0;

@@ -21,8 +21,8 @@
 namespace quenda {
 
 namespace {
-constexpr int kColumnWidths[SchedulePage::kColumns] = {30, 46, 46, 46, 46, 46, 46, 46, 46,
-                                                       46, 46, 46, 46, 46, 50, 50, 50, 50};
+const std::vector<int> kColumnWidths = {30, 46, 46, 46, 46, 46, 46, 46, 46,
+                                        46, 46, 46, 46, 46, 50, 50, 50, 50};
 
 // A decimal integer, sign allowed; anything else (fractions, exponents, blanks) is none.
 std::optional<int64_t> parseInteger(const QString& text) {
@@ -56,13 +56,13 @@ SchedulePage::SchedulePage(const QString& objectName, const QString& caption, Wi
     sgSchedule_ = new ScheduleGrid(this);
     sgSchedule_->setObjectName(QStringLiteral("sgSchedule"));
     sgSchedule_->setColumnCount(kColumns);
-    for (int c = 0; c < kColumns; ++c) {
+    for (int c = 0; c < kColumns; ++c)
         sgSchedule_->setHorizontalHeaderItem(c, new QTableWidgetItem);
-        sgSchedule_->setColumnWidth(c, kColumnWidths[c]);
-    }
+    sgSchedule_->setMinimumColumnWidths(kColumnWidths);
     sgSchedule_->setCellPainter([this](QPainter* p, const QStyleOptionViewItem& o, int col, int row) {
         sgScheduleDrawCell(p, o, col, row);
     });
+    sgSchedule_->setCellCheck([this](int col, int, const QString& text) { return cellParses(col, text); });
     layout->addWidget(sgSchedule_, 1);
 
     memDescription_ = new QPlainTextEdit(this);
@@ -88,6 +88,7 @@ SchedulePage::SchedulePage(const QString& objectName, const QString& caption, Wi
     connect(sgSchedule_, &ScheduleGrid::editTextChanged, this, &SchedulePage::sgScheduleSetEditText);
     connect(sgSchedule_, &ScheduleGrid::mouseDown, this, &SchedulePage::sgScheduleMouseDown);
     connect(sgSchedule_, &ScheduleGrid::rowMoved, this, &SchedulePage::sgScheduleRowMoved);
+    connect(sgSchedule_, &ScheduleGrid::cellLeft, this, &SchedulePage::sgScheduleCellLeft);
 
     setHeaders();
     ensureCells(1); // empty until the first download
@@ -124,15 +125,50 @@ void SchedulePage::ensureCells(int rows) {
     const int old = sgSchedule_->rowCount();
     sgSchedule_->setRowCount(rows);
     for (int r = old; r < rows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            auto* it = new QTableWidgetItem;
-            if (c == kColLine || !sgScheduleSelectCell(c, r + 1))
-                it->setFlags(Qt::ItemIsEnabled);
-            else
-                it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-            sgSchedule_->setItem(r, c, it);
-        }
+        for (int c = 0; c < kColumns; ++c)
+            sgSchedule_->setItem(r, c, new QTableWidgetItem);
+        setLineEditable(r + 1, false);
     }
+}
+
+void SchedulePage::setLineEditable(int row, bool editable) {
+    for (int c = 0; c < kColumns; ++c) {
+        QTableWidgetItem* it = sgSchedule_->item(row - 1, c);
+        if (!it) continue;
+        const bool typed = editable && c != kColLine && sgScheduleSelectCell(c, row);
+        const Qt::ItemFlags flags =
+            typed ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable : Qt::ItemIsEnabled;
+        if (it->flags() != flags) it->setFlags(flags);
+    }
+}
+
+bool SchedulePage::lineKnown(int line) const {
+    DeviceState& st = win_.state();
+    return line >= 0 && line < int(st.Schedule.size()) && st.isRead(line);
+}
+
+bool SchedulePage::cellParses(int col, const QString& text) const {
+    if (col == kColTime) {
+        if (geoMode()) return parseNumber(text).has_value();
+        const int colon = int(text.indexOf(QLatin1Char(':')));
+        if (colon < 0) return parseInteger(text).has_value();
+        return parseInteger(text.left(colon)) && parseInteger(text.mid(colon + 1));
+    }
+    if (isChannelColumn(col)) return percentToLevel(text).has_value();
+    if (col == kColTimer) return parseInteger(text).has_value();
+    return true;
+}
+
+QString SchedulePage::storedText(int col, int row) const {
+    const int n = row - 1;
+    if (col == kColLine) return n >= 0 && n < int(win_.state().Schedule.size()) ? QString::number(n) : QString();
+    if (!lineKnown(n)) return {};
+    const TScheduleRow& s = win_.state().Schedule[std::size_t(n)];
+    if (col == kColTime) return timeText(n);
+    if (isChannelColumn(col)) return levelPercentText(s.Color16[col - kColFirstChannel]);
+    if (isSwitchColumn(col)) return Msg((s.Switch & switchBit(col)) ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    if (col == kColTimer) return QString::number(s.Timer);
+    return {};
 }
 
 QString SchedulePage::timeText(int line) const {
@@ -150,22 +186,13 @@ void SchedulePage::ShowSchedule() {
     ensureCells(std::max(1, lines));
     sgSchedule_->setTag(st.Info.CurrentRow);
 
-    const QString on = Msg(QStringLiteral("ON"));
-    const QString off = Msg(QStringLiteral("OFF"));
-    for (int n = 0; n < lines; ++n) {
-        const TScheduleRow& s = st.Schedule[std::size_t(n)];
-        const int row = n + 1;
-        sgSchedule_->setCellText(kColTime, row, timeText(n));
-        sgSchedule_->setCellText(kColLine, row, QString::number(n));
-        for (int ch = 0; ch < kChannels; ++ch)
-            sgSchedule_->setCellText(kColFirstChannel + ch, row, levelPercentText(s.Color16[ch]));
-        for (int col = kColDisplay; col <= kColStorms; ++col)
-            sgSchedule_->setCellText(col, row, (s.Switch & switchBit(col)) ? on : off);
-        sgSchedule_->setCellText(kColTimer, row, QString::number(s.Timer));
+    // Lines not read yet (and the empty row of a schedule without lines) stay empty
+    // and read-only. The cell being edited keeps what the user types.
+    for (int row = 1; row <= sgSchedule_->rowCount(); ++row) {
+        setLineEditable(row, lineKnown(row - 1));
+        for (int col = 0; col < kColumns; ++col)
+            if (!sgSchedule_->editing(col, row)) sgSchedule_->setCellText(col, row, storedText(col, row));
     }
-    if (lines == 0)
-        for (int c = 0; c < kColumns; ++c)
-            sgSchedule_->setCellText(c, 1, QString());
     sgSchedule_->viewport()->update();
 
     // The day curves show the same lines.
@@ -173,9 +200,13 @@ void SchedulePage::ShowSchedule() {
         visualize->showSchedule();
 }
 
+void SchedulePage::sgScheduleCellLeft(int col, int row) {
+    sgSchedule_->setCellText(col, row, storedText(col, row));
+}
+
 void SchedulePage::StoreScheduleLine(int line) {
     DeviceState& st = win_.state();
-    if (line < 0 || line >= int(st.Schedule.size()) || line >= sgSchedule_->rowCount()) return;
+    if (!lineKnown(line) || line >= sgSchedule_->rowCount()) return;
     const int row = line + 1;
     TScheduleRow& s = st.Schedule[std::size_t(line)];
     auto cell = [&](int col) { return sgSchedule_->cellText(col, row); };
@@ -223,7 +254,7 @@ void SchedulePage::sgScheduleSetEditText(int col, int row, const QString& value)
 
 void SchedulePage::sgScheduleMouseDown(Qt::MouseButton button, int col, int row, const QPoint& globalPos) {
     if (button == Qt::LeftButton) {
-        if (row > 0 && isSwitchColumn(col)) {
+        if (row > 0 && isSwitchColumn(col) && lineKnown(row - 1)) {
             const QString on = Msg(QStringLiteral("ON"));
             sgSchedule_->setCellText(col, row,
                                      sgSchedule_->cellText(col, row) == on ? Msg(QStringLiteral("OFF")) : on);
@@ -252,6 +283,12 @@ void SchedulePage::sgScheduleRowMoved(int fromRow, int toRow) {
     const int from = fromRow - 1;
     const int to = toRow - 1;
     const int count = int(lines.size());
+    for (int row = std::min(fromRow, toRow); row <= std::max(fromRow, toRow); ++row) {
+        if (!lineKnown(row - 1)) { // a line not read is never moved nor uploaded
+            ShowSchedule();
+            return;
+        }
+    }
     // Move the line itself first, so a field whose cell does not parse keeps the moved
     // line's value rather than that of the line which stood there before.
     if (from >= 0 && to >= 0 && from < count && to < count) {
@@ -269,9 +306,14 @@ void SchedulePage::sgScheduleRowMoved(int fromRow, int toRow) {
 
 void SchedulePage::sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewItem& option, int col,
                                       int row) {
-    if (row <= 0 || col == kColTime || col < 0 || col >= kColumns) return;
+    if (row <= 0 || col < 0 || col >= kColumns) return;
     if (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) return;
     const QPalette& pal = sgSchedule_->palette();
+    if (col != kColLine && !lineKnown(row - 1)) { // nothing to show or edit: grey
+        painter->fillRect(option.rect, pal.color(QPalette::Disabled, QPalette::Button));
+        return;
+    }
+    if (col == kColTime) return;
     const QString text = sgSchedule_->cellText(col, row);
     QColor back;
     QColor fore;
@@ -297,7 +339,8 @@ void SchedulePage::sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewI
 // ---- Column pop-up ------------------------------------------------------------------
 
 void SchedulePage::pumColPopup() {
-    const bool copied = sourceChannel_ >= 0;
+    // A column is changed in every line, so it waits until every line was read.
+    const bool copied = sourceChannel_ >= 0 && win_.state().allRead();
     mnuPasteCol_->setEnabled(copied);
     mnuSwapCol_->setEnabled(copied);
 }
@@ -313,7 +356,7 @@ bool validChannel(int c) {
 } // namespace
 
 void SchedulePage::mnuPasteColClick() {
-    if (!validChannel(sourceChannel_) || !validChannel(targetChannel_)) return;
+    if (!validChannel(sourceChannel_) || !validChannel(targetChannel_) || !win_.state().allRead()) return;
     DeviceState& st = win_.state();
     st.Config.ColorName[targetChannel_] = st.Config.ColorName[sourceChannel_];
     for (TScheduleRow& s : st.Schedule)
@@ -322,7 +365,7 @@ void SchedulePage::mnuPasteColClick() {
 }
 
 void SchedulePage::mnuSwapColClick() {
-    if (!validChannel(sourceChannel_) || !validChannel(targetChannel_)) return;
+    if (!validChannel(sourceChannel_) || !validChannel(targetChannel_) || !win_.state().allRead()) return;
     DeviceState& st = win_.state();
     std::swap(st.Config.ColorName[targetChannel_], st.Config.ColorName[sourceChannel_]);
     for (TScheduleRow& s : st.Schedule) {

@@ -45,6 +45,11 @@ public:
     void StoreScheduleLine(int line);
     // The column-1 text of a line in the current mode.
     QString timeText(int line) const;
+    // A line that exists and was read from the device; only such lines are shown and
+    // can be edited.
+    bool lineKnown(int line) const;
+    // Whether a typed text of the cell parses in full.
+    bool cellParses(int col, const QString& text) const;
 
     void showSchedule() override { ShowSchedule(); }
     void pageShown() override { ShowSchedule(); }
@@ -55,6 +60,8 @@ public slots:
     void sgScheduleSetEditText(int col, int row, const QString& value);
     void sgScheduleMouseDown(Qt::MouseButton button, int col, int row, const QPoint& globalPos);
     void sgScheduleRowMoved(int fromRow, int toRow);
+    // The user left the cell: it shows what was stored.
+    void sgScheduleCellLeft(int col, int row);
     void pumColPopup();
     void mnuCopyColClick();
     void mnuPasteColClick();
@@ -70,6 +77,9 @@ private:
     void setTimeHeader();
     void setHeaders();
     void ensureCells(int rows);
+    void setLineEditable(int row, bool editable);
+    // The stored text of a cell (row counted with the header).
+    QString storedText(int col, int row) const;
     // Copies or swaps channel columns; the common tail of paste and swap.
     void columnsChanged();
 

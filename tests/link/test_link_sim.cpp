@@ -183,6 +183,132 @@ private slots:
         QCOMPARE(sp.codes().count(QStringLiteral("83")), 5);
     }
 
+    // A download cut short by a bad reply at line 9 and a column swap right after it:
+    // the lines not read are never uploaded, the download goes on, and in the end the
+    // device and the window hold the same lines, none of them zeroed.
+    void partialDownloadNeverUploadsUnreadLines() {
+        SimConfig cfg;
+        cfg.device.rows = 24;
+        cfg.server.faults.truncate = true;
+        cfg.server.faults.skip = 4 + 9; // identification, three records and lines 0..8
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        const auto original = sp.sim->device().records().schedule;
+        Rig rig;
+        bool swapped = false;
+        rig.window.onEvent = [&](const WindowEvent& e) {
+            if (e.kind != QStringLiteral("ShowSchedule") || swapped) return;
+            swapped = true;
+            sp.sim->server().setFaults({});
+            DeviceState& st = *rig.state;
+            for (TScheduleRow& line : st.Schedule) {
+                const int16_t a = line.Color16[0];
+                line.Color16[0] = line.Color16[1];
+                line.Color16[1] = a;
+            }
+            st.markRowsForUpload(0, int(st.Schedule.size()) - 1);
+        };
+        rig.start(sp.path());
+        QVERIFY2(rig.until([](RecordingWindow& w) {
+            return w.count(QStringLiteral("ShowSchedule")) >= 2 && w.State().allRead() &&
+                   !w.State().isRaised(rqGetSchedule | rqSetSchedule);
+        }),
+                 qPrintable(rig.dump()));
+        const auto device = sp.sim->device().records().schedule;
+        QCOMPARE(int(device.size()), 24);
+        for (int n = 0; n < 24; ++n) {
+            TScheduleRow want = original[std::size_t(n)];
+            if (n < 9) { // read before the swap: swapped on the device too
+                want.Color16[0] = original[std::size_t(n)].Color16[1];
+                want.Color16[1] = original[std::size_t(n)].Color16[0];
+            }
+            QVERIFY2(std::memcmp(&device[std::size_t(n)], &want, sizeof want) == 0, qPrintable(QString::number(n)));
+        }
+        const bool same = rig.onWindow([&](RecordingWindow& w) {
+            return std::memcmp(w.State().Schedule.data(), device.data(), sizeof(TScheduleRow) * 24) == 0;
+        });
+        QVERIFY(same);
+        QVERIFY(rig.finish());
+    }
+
+    // The user edits a line while a refresh downloads the schedule: the device's old
+    // line does not replace the edit, and the edit reaches the device.
+    void downloadSparesEditedLine() {
+        SimConfig cfg;
+        cfg.device.rows = 6;
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        Rig rig;
+        const QString reading = QStringLiteral("Downloading schedule...");
+        rig.window.onEvent = [&](const WindowEvent& e) {
+            if (e.kind != QStringLiteral("status") || e.text != reading ||
+                rig.window.count(QStringLiteral("status"), reading) != 2)
+                return;
+            rig.state->Schedule[2].Timer = 777; // typed during the second download
+            rig.state->markRowsForUpload(2, 2);
+        };
+        rig.start(sp.path());
+        QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
+        rig.state->raise(rqGetSchedule); // F5
+        QVERIFY(waitFor([&] { return sp.sim->device().records().schedule[2].Timer == 777; }, 5000));
+        QVERIFY(rig.until([](RecordingWindow& w) {
+            return w.count(QStringLiteral("ShowSchedule")) == 2 && !w.State().isRaised(rqSetSchedule);
+        }));
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return int(w.State().Schedule[2].Timer); }), 777);
+        QVERIFY(rig.finish());
+    }
+
+    // Writes the device never acknowledges: each failure is logged with its record and
+    // line, tried again a bounded number of times, and then the record is read back so
+    // the window holds what the device holds.
+    void unacknowledgedWritesAreReadBack() {
+        SimConfig cfg;
+        cfg.device.rows = 4;
+        SimPort sp(cfg);
+        QVERIFY(sp.start());
+        Rig rig;
+        rig.start(sp.path());
+        QVERIFY(rig.untilEvent(QStringLiteral("ShowWeatherSettings")));
+        FaultOptions f;
+        f.noAck = true;
+        sp.sim->server().setFaults(f);
+        const int firstFaulty = int(sp.codes().size());
+        rig.host->Inspect([](LinkWindow& w) {
+            DeviceState& st = w.State();
+            st.Schedule[1].Timer = int16_t(st.Schedule[1].Timer + 1000);
+            st.markRowsForUpload(1, 1);
+            reinterpret_cast<uint8_t*>(&st.Expert)[0] ^= 0x5A;
+            st.raise(rqSetExpert);
+        });
+        auto logs = [](RecordingWindow& w, const QString& what) {
+            int n = 0;
+            for (const QString& t : w.texts(QStringLiteral("log")))
+                if (t.startsWith(what)) ++n;
+            return n;
+        };
+        // The device takes writes it does not acknowledge; what counts is that the
+        // window reads back what it holds.
+        QVERIFY2(rig.until(
+                     [&](RecordingWindow& w) {
+                         DeviceState& st = w.State();
+                         const auto device = sp.sim->device().records();
+                         return logs(w, QStringLiteral("SetSchedule (line 1) ")) == TthdCom::kWriteTries &&
+                                logs(w, QStringLiteral("SetExpert ")) == TthdCom::kWriteTries && st.isRead(1) &&
+                                !st.isRaised(rqSetSchedule | rqGetSchedule | rqSetExpert | rqGetExpert) &&
+                                std::memcmp(&st.Schedule[1], &device.schedule[1], sizeof(TScheduleRow)) == 0 &&
+                                std::memcmp(&st.Expert, &device.expert, sizeof device.expert) == 0;
+                     },
+                     15000),
+                 qPrintable(rig.onWindow([](RecordingWindow& w) { return w.texts(QStringLiteral("log")).join('\n'); })));
+        const QStringList after = sp.codes().mid(firstFaulty);
+        QCOMPARE(after.count(QStringLiteral("03")), TthdCom::kWriteTries);
+        QCOMPARE(after.count(QStringLiteral("05")), TthdCom::kWriteTries);
+        // Read back after the last try: the expert record and the schedule lines.
+        QVERIFY(after.lastIndexOf(QStringLiteral("85")) > after.lastIndexOf(QStringLiteral("05")));
+        QVERIFY(after.lastIndexOf(QStringLiteral("83")) > after.lastIndexOf(QStringLiteral("03")));
+        QVERIFY(rig.finish());
+    }
+
     // What answers decides the state: wrong version and bootloader keep the link,
     // other hardware ends it.
     void identities_data() {

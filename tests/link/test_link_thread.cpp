@@ -549,8 +549,8 @@ private slots:
     }
 
     // A read that fails is retried once the device answers the same again; a write
-    // that fails is not repeated.
-    void failedReadRetriedFailedWriteDropped() {
+    // that fails is logged and tried again.
+    void failedReadAndWriteRetried() {
         Rig rig;
         std::atomic<int> failWrites{0}, failReads{0};
         rig.device.intercept = [&](const QByteArray& line, QByteArray& reply) {
@@ -572,9 +572,13 @@ private slots:
         QStringList codes = commandCodes(rig.tap->lines(), from);
         codes.removeAll(QStringLiteral("81"));
         codes.removeAll(QStringLiteral("82"));
-        // The unacknowledged SetConfig is dropped; the short health reply is read again.
-        QCOMPARE(codes.count(QStringLiteral("02")), 1);
+        // The unacknowledged SetConfig goes again; the short health reply is read again.
+        QCOMPARE(codes.count(QStringLiteral("02")), 2);
         QCOMPARE(codes.count(QStringLiteral("88")), 2);
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) {
+            return int(w.texts(QStringLiteral("log")).filter(QStringLiteral("SetConfig was not acknowledged")).size());
+        }),
+                 1);
     }
 };
 

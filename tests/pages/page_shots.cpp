@@ -6,6 +6,7 @@
 #include "pages/page.h"
 
 #include <QDir>
+#include <cstring>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
     st.Config.Mode = 0;
     st.resizeSchedule(12);
     for (int n = 0; n < 12; ++n) {
-        TScheduleRow& r = st.Schedule[std::size_t(n)];
+        TScheduleRow r{};
         r.Hour = int8_t(6 + n);
         r.Minute = int8_t((n * 15) % 60);
         r.Alt = int16_t(n * 800);
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
             r.Color16[ch] = int16_t((n * 300 + ch * 97) % 4097);
         r.Switch = uint8_t((n % 2 ? 0x20 : 0) | (n % 3 ? 0x40 : 0) | (n % 4 == 0 ? 0x80 : 0));
         r.Timer = int16_t(n);
+        TransferBuffer b; // as a download stores it
+        b.Payload[0] = uint8_t(n);
+        std::memcpy(b.Payload + 1, &r, sizeof r);
+        st.storeScheduleRow(b);
     }
     st.Info.CurrentRow = 3;
     w.show();

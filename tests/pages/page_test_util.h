@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstring>
 #include <memory>
 
 namespace quenda::testing {
@@ -59,6 +60,14 @@ inline void pressAt(QWidget* w, QPointF pos) {
     QMouseEvent press(QEvent::MouseButtonPress, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(w, &press);
+}
+
+// Puts a line into the schedule the way a download does (it counts as read).
+inline void downloadLine(DeviceState& st, int n, const TScheduleRow& row) {
+    TransferBuffer b;
+    b.Payload[0] = static_cast<uint8_t>(n);
+    std::memcpy(b.Payload + 1, &row, sizeof row);
+    st.storeScheduleRow(b);
 }
 
 // Types text into an edit the way a user does: focus, select all, keys.

@@ -3,6 +3,7 @@
 #include "lang/texts.h"
 #include "pages/channel_names.h"
 #include "pages/channel_page.h"
+#include "pages/entry_check.h"
 #include "page_test_util.h"
 
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QWheelEvent>
 
 using namespace quenda;
 using namespace quenda::testing;
@@ -86,6 +88,8 @@ private slots:
                               << "12.5" << true << 512 << 512;
         QTest::newRow("comma") << "de_DE"
                                << "12,5" << true << 512 << 512;
+        QTest::newRow("comma on a point desktop") << "C"
+                                                  << "50,5" << true << 2068 << 2068;
         QTest::newRow("tie to even") << "C"
                                      << "0.0122" << true << 0 << 0; // 0.4997 -> 0
         QTest::newRow("over 100") << "C"
@@ -123,6 +127,53 @@ private slots:
             QVERIFY(!w->state().isRaised(rqSetChannels));
         else
             QVERIFY(w->state().isRaised(rqSetChannels));
+    }
+
+    // Text that does not parse is marked while typed and, on leaving, replaced by the
+    // stored value; the channel colour comes back with it.
+    void unparsedPercentMarkedAndReplaced() {
+        auto w = makeShownWindow();
+        connectInMode(*w, 0, "tsChannels");
+        QLineEdit* e = edt(*w, 2);
+        const QColor channelColour = e->palette().color(QPalette::Base);
+        typeInto(e, QStringLiteral("5x"));
+        QCOMPARE(int(w->state().Info.Channel[2]), 205); // "5" was stored
+        QVERIFY(isMarkedUnparsed(e));
+        QVERIFY(e->palette().color(QPalette::Base) != channelColour);
+        edt(*w, 3)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(e->text(), QStringLiteral("5"));
+        QVERIFY(!isMarkedUnparsed(e));
+        QCOMPARE(e->palette().color(QPalette::Base), channelColour);
+        typeInto(e, QStringLiteral("33.333"));
+        QVERIFY(!isMarkedUnparsed(e));
+        edt(*w, 3)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(e->text(), levelPercentText(1365)); // what the level holds
+    }
+
+    // The wheel changes only a control that has the focus; then it is the user's change.
+    void wheelNeedsFocus() {
+        auto w = makeShownWindow();
+        connectInMode(*w, 0, "tsChannels");
+        QComboBox* c = pageOf(*w, 1)->cmbName(1);
+        QSlider* s = trb(*w, 1);
+        edt(*w, 4)->setFocus();
+        auto wheel = [](QWidget* target, int delta) {
+            const QPoint at = target->rect().center();
+            QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &e);
+        };
+        wheel(c, -120); // down the list
+        wheel(s, 120);  // up the scale
+        QCOMPARE(c->currentIndex(), 0);
+        QCOMPARE(s->value(), 0);
+        QVERIFY(!c->hasFocus() && !s->hasFocus());
+        QCOMPARE(w->state().requests(), 0u);
+        s->setFocus();
+        wheel(s, 120);
+        QVERIFY(s->value() > 0);
+        QCOMPARE(int(w->state().Info.Channel[1]), s->value());
+        QVERIFY(w->state().isRaised(rqSetChannels));
     }
 
     void onOffButtons() {

@@ -2,6 +2,7 @@
 #include "app/binding.h"
 #include "lang/texts.h"
 #include "pages/channel_names.h"
+#include "pages/entry_check.h"
 #include "page_test_util.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/schedule_page.h"
@@ -44,7 +45,7 @@ struct Fixture {
         w = makeShownWindow();
         w->state().resizeSchedule(lines);
         for (int n = 0; n < lines; ++n)
-            w->state().Schedule[std::size_t(n)] = sampleLine(n);
+            downloadLine(w->state(), n, sampleLine(n));
         connectInMode(*w, mode, "tsSchedule");
         page = qobject_cast<SchedulePage*>(w->page(QStringLiteral("tsSchedule")));
         grid = page->grid();
@@ -112,9 +113,16 @@ private slots:
         Fixture f(3);
         QCOMPARE(f.grid->objectName(), QStringLiteral("sgSchedule"));
         QCOMPARE(f.grid->columnCount(), 18);
+        // Columns keep their least widths and grow to show their whole header, which
+        // is also the header's tool tip.
         const int widths[18] = {30, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 50, 50, 50, 50};
-        for (int c = 0; c < 18; ++c)
-            QCOMPARE(f.grid->columnWidth(c), widths[c]);
+        const QFontMetrics fm = f.grid->horizontalHeader()->fontMetrics();
+        for (int c = 0; c < 18; ++c) {
+            const QTableWidgetItem* head = f.grid->horizontalHeaderItem(c);
+            QVERIFY(f.grid->columnWidth(c) >= widths[c]);
+            QVERIFY2(f.grid->columnWidth(c) > fm.horizontalAdvance(head->text()), qPrintable(head->text()));
+            QCOMPARE(head->toolTip(), head->text());
+        }
         QCOMPARE(f.grid->rowHeight(0), 18);
         const QStringList heads = {"Line", "Time", "A: Unnamed"};
         for (int c = 0; c < 3; ++c)
@@ -415,24 +423,108 @@ private slots:
         QCOMPARE(f.st().requests(), 0u);
     }
 
-    void zeroLines() {
+    // Rows without a line read from the device (the one row of an empty schedule, a
+    // line not downloaded yet) are empty, grey and read-only, and no column or row
+    // operation touches them.
+    void zeroAndUnreadLinesReadOnly() {
         Fixture f(0);
         QCOMPARE(f.grid->rowCount(), 1);
         for (int c = 0; c < 18; ++c)
             QCOMPARE(f.text(c, 1), QString());
-        QVERIFY(f.typeIntoCell(2, 1, QStringLiteral("50")));
+        QVERIFY(!f.typeIntoCell(2, 1, QStringLiteral("50")));
         f.click(14, 1);
         f.click(0, 1, Qt::RightButton);
-        f.chooseFromColumnMenu(2, "mnuCopyCol");
         QCOMPARE(f.st().requests(), 0u);
         QCOMPARE(int(f.st().Info.CurrentRow), 0);
         QVERIFY(f.st().Schedule.empty());
-        // A schedule that shrinks to nothing empties the grid again.
-        Fixture g(3);
-        g.st().resizeSchedule(0);
+        const QColor grey = f.grid->palette().color(QPalette::Disabled, QPalette::Button);
+        auto pixel = [](Fixture& g, int col, int row) {
+            g.grid->clearFocus();
+            const QRect r = g.grid->cellRectOf(col, row);
+            return QColor(g.grid->viewport()->grab().toImage().pixel(r.right() - 3, r.bottom() - 3));
+        };
+        QCOMPARE(pixel(f, 2, 1), grey);
+
+        Fixture g(4);
+        g.st().forgetRow(2);
+        g.st().assignRequests(0);
         g.w->ShowSchedule();
-        QCOMPARE(g.grid->rowCount(), 1);
-        QCOMPARE(g.text(0, 1), QString());
+        QCOMPARE(g.text(0, 3), QStringLiteral("2"));
+        for (int c = 1; c < 18; ++c)
+            QCOMPARE(g.text(c, 3), QString());
+        QCOMPARE(pixel(g, 2, 3), grey);
+        QVERIFY(!g.typeIntoCell(2, 3, QStringLiteral("50")));
+        g.click(14, 3);
+        // Dragging line 3 over the unread line is refused.
+        QWidget* vp = g.grid->viewport();
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, g.cell(0, 4));
+        QTest::mouseMove(vp, g.cell(0, 2));
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, g.cell(0, 2));
+        QCOMPARE(g.text(0, 2), QStringLiteral("1"));
+        QCOMPARE(g.text(2, 4), levelPercentText(sampleLine(3).Color16[0]));
+        // A column changes every line: it waits until all were read.
+        g.chooseFromColumnMenu(2, "mnuCopyCol");
+        g.clickHeader(3, Qt::RightButton);
+        auto* paste = g.page->columnMenu()->findChild<QAction*>(QStringLiteral("mnuPasteCol"));
+        QVERIFY(!paste->isEnabled());
+        g.page->columnMenu()->close();
+        g.page->mnuSwapColClick();
+        QVERIFY(g.marked().isEmpty());
+        QCOMPARE(g.st().requests(), 0u);
+        for (int n = 0; n < 4; ++n)
+            if (n != 2) QVERIFY(sameLine(g.line(n), sampleLine(n)));
+    }
+
+    // A click on the current cell edits it at once: the keys typed right after it land
+    // there, never in a line found by its text; a refresh leaves the open editor alone,
+    // and leaving the cell shows what is stored.
+    void clickThenTypeEditsThatCell() {
+        Fixture f(12);
+        f.line(10).Color16[0] = 123; // shows "3"
+        f.w->ShowSchedule();
+        QLineEdit* editor = f.typeIntoCell(2, 10, QStringLiteral("1"));
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Return); // closes the editor, the cell stays current
+        QCOMPARE(f.grid->currentIndex(), f.grid->model()->index(9, 2));
+        f.clearMarks();
+        f.click(2, 10);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("33"));
+        QCOMPARE(f.grid->currentIndex(), f.grid->model()->index(9, 2));
+        QCOMPARE(int(f.line(9).Color16[0]), 1352); // 33 %
+        QCOMPARE(int(f.line(10).Color16[0]), 123);
+        QCOMPARE(f.marked(), QList<int>{9});
+        editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("33"));
+
+        f.line(9).Color16[0] = 2048; // a refresh brings other values
+        f.line(9).Timer = 99;
+        f.w->ShowSchedule();
+        QCOMPARE(editor->text(), QStringLiteral("33"));
+        QCOMPARE(f.text(17, 10), QStringLiteral("99"));
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(f.text(2, 10), QStringLiteral("50"));
+    }
+
+    // Text that does not parse in full marks the editor; leaving the cell shows the
+    // value actually stored. Percent cells take either decimal mark.
+    void unparsedCellMarkedAndReplaced() {
+        Fixture f(3);
+        QLineEdit* editor = f.typeIntoCell(1, 2, QStringLiteral("9.30"));
+        QVERIFY(editor);
+        QVERIFY(isMarkedUnparsed(editor));
+        QCOMPARE(int(f.line(1).Hour), 9);
+        QCOMPARE(int(f.line(1).Minute), 9); // "9" was stored
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(f.text(1, 2), QStringLiteral("09:09"));
+        editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("50,5"));
+        QVERIFY(!isMarkedUnparsed(editor));
+        QCOMPARE(int(f.line(1).Color16[0]), 2068);
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(f.text(2, 2), levelPercentText(2068));
     }
 
     void cellColours() {
@@ -445,11 +537,12 @@ private slots:
         f.w->ShowSchedule();
         f.w->ShowDeviceInfo();
         f.grid->clearFocus();
-        const QImage img = f.grid->viewport()->grab().toImage();
         const QPalette pal = f.grid->palette();
         auto at = [&](int col, int row) {
-            const QRect r = f.grid->cellRectOf(col, row);
-            return QColor(img.pixel(r.right() - 3, r.bottom() - 3));
+            f.grid->scrollTo(f.grid->model()->index(row - 1, col));
+            const QImage img = f.grid->viewport()->grab().toImage();
+            const QRect shown = f.grid->cellRectOf(col, row);
+            return QColor(img.pixel(shown.right() - 3, shown.bottom() - 3));
         };
         QCOMPARE(at(2, 1), QColor(0xFF, 0x80, 0x80));
         QCOMPARE(at(3, 1), QColor(Qt::white));
@@ -462,9 +555,7 @@ private slots:
         f.st().Info.CurrentRow = 2;
         f.w->ShowDeviceInfo();
         QCOMPARE(f.grid->tag(), 2);
-        const QImage again = f.grid->viewport()->grab().toImage();
-        const QRect r = f.grid->cellRectOf(0, 3);
-        QCOMPARE(QColor(again.pixel(r.right() - 3, r.bottom() - 3)), pal.color(QPalette::Highlight));
+        QCOMPARE(at(0, 3), pal.color(QPalette::Highlight));
     }
 
     void modeChangeRefills() {

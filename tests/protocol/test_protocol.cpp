@@ -124,6 +124,30 @@ private slots:
         QVERIFY(f.port.isOpen());
     }
 
+    // Replies that keep arriving late fail the echo check one after another: the fifth
+    // in a row logs once that the device is too slow; a good reply starts the count anew.
+    void lateRepliesReportedOnce() {
+        Fixture f;
+        const QByteArray late = reply(0x82, pattern(52)); // the previous command's tail
+        auto runs = [&](int failures) {
+            for (int i = 0; i < failures; ++i) {
+                f.port.queueReply(late);
+                QVERIFY(!f.proto.Query(0x81, 52));
+            }
+        };
+        runs(4);
+        QVERIFY(f.log.isEmpty());
+        runs(3);
+        QCOMPARE(f.log.size(), 1);
+        QVERIFY(f.log.first().contains(QStringLiteral("too slowly")));
+        f.port.queueReply(reply(0x81, pattern(52)));
+        QVERIFY(f.proto.Query(0x81, 52));
+        runs(4);
+        QCOMPARE(f.log.size(), 1);
+        runs(1);
+        QCOMPARE(f.log.size(), 2);
+    }
+
     void nothingReceivedClosesThePort() {
         Fixture f;
         f.port.queueSilence();

@@ -178,6 +178,11 @@ private slots:
         DeviceState s;
         s.Info.RowCount = 10;
         s.resizeSchedule(10);
+        for (int n : {3, 7}) { // read lines only go out
+            TransferBuffer in;
+            in.Payload[0] = uint8_t(n);
+            s.storeScheduleRow(in);
+        }
         s.Schedule[7].Minute = 42;
         s.markRowsForUpload(3, 3);
         s.markRowsForUpload(7, 7);

@@ -516,6 +516,11 @@ private slots:
         SimConfig bad;
         QVERIFY(!parseArguments({"quenda-sim", "--rows", "300"}, bad, &msg));
         QVERIFY(msg.contains("rows"));
+        // The row index on the line is a signed byte.
+        QVERIFY(!parseArguments({"quenda-sim", "--rows", "128"}, bad, &msg));
+        QVERIFY(msg.contains("--rows") && msg.contains("127"));
+        QVERIFY(parseArguments({"quenda-sim", "--rows", "127"}, c, &msg));
+        QCOMPARE(c.device.rows, 127);
         QVERIFY(!parseArguments({"quenda-sim", "--fault-rate", "2"}, bad, &msg));
         QVERIFY(!parseArguments({"quenda-sim", "--nonsense"}, bad, &msg));
     }
