@@ -9,7 +9,7 @@ scripts/deps.sh
 mode=${1:-normal}
 case "$mode" in
   normal) dir=build; san=""; ctest_args=(); targets=(all) ;;
-  asan)   dir=build-asan; san="address;undefined"; ctest_args=(); targets=(all)
+  asan)   dir=build-asan; san="address;undefined"; ctest_args=(); targets=(all_tests)
           export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ;;
   tsan)   dir=build-tsan; san="thread"; ctest_args=(-L thread); targets=(thread_tests)
           export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" ;;
