@@ -364,9 +364,13 @@ void TfrmQuenda::buildMenus() {
 }
 
 void TfrmQuenda::mnuAboutClick() {
-    const auto* item = findChild<QAction*>(QStringLiteral("mnuAbout"));
-    const QString caption = item ? item->text().remove(QLatin1Char('&')).remove(QStringLiteral("...")) : QString();
-    dialogs().about(this, caption, MsgFmt(QStringLiteral("AboutText"), {QStringLiteral(QUENDA_VERSION)}));
+    // The tool's own text, not one of the device's message tables.
+    const bool german = ActiveLanguage() == kGerman;
+    const char* caption = german ? "Über Quenda" : "About Quenda";
+    const char* line = german ? "Steuerprogramm für einen zwölfkanaligen LED-Lichtcontroller."
+                              : "Control tool for a twelve-channel LED lighting controller.";
+    dialogs().about(this, QString::fromUtf8(caption),
+                    QStringLiteral("Quenda " QUENDA_VERSION "\n") + QString::fromUtf8(line));
 }
 
 QString TfrmQuenda::fileDescription(const QString& path) {

@@ -41,6 +41,14 @@ bool UserListedInGroup(gid_t gid) {
     return false;
 }
 
+// Not among the device's message texts: the tool's own, in the interface language.
+QString Text(const char* english, const char* german, const QStringList& args) {
+    QString text = QString::fromUtf8(ActiveLanguage() == kGerman ? german : english);
+    for (const QString& a : args)
+        text = text.arg(a);
+    return text;
+}
+
 } // namespace
 
 QString PortAccessAdvice(const QString& portName) {
@@ -51,9 +59,21 @@ QString PortAccessAdvice(const QString& portName) {
 
     constexpr mode_t groupReadWrite = S_IRGRP | S_IWGRP;
     const QString group = (st.st_mode & groupReadWrite) == groupReadWrite ? GroupName(st.st_gid) : QString();
-    if (group.isEmpty()) return MsgFmt(QStringLiteral("PortNoPermission"), {portName});
-    if (UserListedInGroup(st.st_gid)) return MsgFmt(QStringLiteral("PortGroupNeedsLogin"), {portName, group});
-    return MsgFmt(QStringLiteral("PortNotInGroup"), {portName, group, group});
+    if (group.isEmpty())
+        return Text("No permission to open %1: its owner must grant your user read and write access.",
+                    "Keine Berechtigung für %1: Der Besitzer muss Ihrem Benutzer Lese- und Schreibrechte geben.",
+                    {portName});
+    if (UserListedInGroup(st.st_gid))
+        return Text("No permission to open %1: your user was added to the group %2 after this session began. "
+                    "Log out and in again.",
+                    "Keine Berechtigung für %1: Ihr Benutzer wurde erst nach dem Anmelden in die Gruppe %2 "
+                    "aufgenommen. Bitte ab- und wieder anmelden.",
+                    {portName, group});
+    return Text("No permission to open %1: your user is not in the group %2. "
+                "Fix: sudo usermod -aG %2 $USER, then log out and in again.",
+                "Keine Berechtigung für %1: Ihr Benutzer ist nicht in der Gruppe %2. "
+                "Abhilfe: sudo usermod -aG %2 $USER, dann ab- und wieder anmelden.",
+                {portName, group});
 }
 
 } // namespace quenda
