@@ -1,11 +1,9 @@
 # Installation and the Debian package: cmake --build build --target package
-# gives quenda_<version>_amd64.deb with the three programs, the demo launcher, the
-# desktop entry, icon, AppStream metainfo, man pages and help pages.
+# gives quenda_<version>_amd64.deb with the three programs, the desktop entry, icon, AppStream metainfo, man pages and help pages.
 set(QUENDA_APP_ID org.quenda.Quenda)
 set(QUENDA_HOMEPAGE "https://quenda.example.org" CACHE STRING "Project home page (AppStream)")
 
 install(TARGETS quenda quenda-sim almanac RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(PROGRAMS packaging/quenda-demo DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/quenda.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
         RENAME ${QUENDA_APP_ID}.desktop)
 install(FILES packaging/quenda.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
@@ -17,7 +15,7 @@ configure_file(packaging/quenda.metainfo.xml.in ${_pkg}/${QUENDA_APP_ID}.metainf
 install(FILES ${_pkg}/${QUENDA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Man pages, compressed as Debian keeps them.
-foreach(_page quenda quenda-sim almanac quenda-demo)
+foreach(_page quenda quenda-sim almanac)
   configure_file(packaging/man/${_page}.1.in ${_pkg}/${_page}.1 @ONLY)
   file(ARCHIVE_CREATE OUTPUT ${_pkg}/${_page}.1.gz PATHS ${_pkg}/${_page}.1 FORMAT raw COMPRESSION GZip)
   install(FILES ${_pkg}/${_page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -15,18 +15,17 @@ CommandLine parseCommandLine(const QStringList& args) {
     CommandLine cl;
     for (const QString& a : args) {
         cl.logLines << QStringLiteral("Parameter: ") + a;
-        // On systems with path-named ports, "/dev/ttyUSB0" is a port, not a switch.
-        const bool path = a.startsWith(QLatin1Char('/')) && a.indexOf(QLatin1Char('/'), 1) > 0;
-        if (a.size() < 2 || path || (a[0] != QLatin1Char('-') && a[0] != QLatin1Char('/'))) {
-            cl.port = normalisePortName(a);
-            continue;
-        }
-        const QString sw = a.mid(1).toLower();
+        const bool switchLike = a.size() >= 2 && (a[0] == QLatin1Char('-') || a[0] == QLatin1Char('/'));
+        const QString sw = switchLike ? a.mid(1).toLower() : QString();
         if (sw == QLatin1String("expert")) cl.expert = true;
         else if (sw == QLatin1String("rc433")) cl.rc433 = true;
         else if (sw == QLatin1String("debug")) cl.debug = true;
         else if (sw == QLatin1String("german")) cl.language = 1;
         else if (sw == QLatin1String("english")) cl.language = 0;
+        else if (sw == QLatin1String("demo")) cl.demo = true;
+        // On systems with path-named ports, "/tmp/x" or "/dev/ttyUSB0" is a port, not a switch.
+        else if (switchLike && a[0] == QLatin1Char('-')) cl.logLines << QStringLiteral("Unknown switch ignored: ") + a;
+        else cl.port = normalisePortName(a);
     }
     return cl;
 }

@@ -1,6 +1,8 @@
 #include "app/connection.h"
 
 #include "app/file_menu.h"
+#include "app/command_line.h"
+#include "app/demo_device.h"
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -14,9 +16,22 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QSettings>
 #include <QUrl>
 
 namespace quenda {
+
+namespace {
+constexpr int kTypedPortsKept = 5;
+
+// Apart from the remembered port, which Disconnect deletes with its whole key.
+QSettings typedPortSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                     QStringLiteral("quenda"));
+}
+
+bool isPath(const QString& portText) { return TthdCom::PortNameOf(portText).contains(QLatin1Char('/')); }
+} // namespace
 
 ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(window) {
     if (auto* m = w_.findChild<QMenu*>(QStringLiteral("mnuConnectionMenu")))
@@ -24,13 +39,25 @@ ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(
     connectMenu_ = w_.findChild<QMenu*>(QStringLiteral("mnuConnectMenu"));
     if (auto* a = w_.findChild<QAction*>(QStringLiteral("mnuDisconnect")))
         connect(a, &QAction::triggered, this, &ConnectionControl::mnuDisconnectClick);
+    if (auto* m = w_.findChild<QMenu*>(QStringLiteral("mnuConnectionMenu"))) {
+        demoAction_ = m->addAction(Msg(QStringLiteral("DemoDevice")));
+        demoAction_->setObjectName(QStringLiteral("mnuDemoDevice"));
+        connect(demoAction_, &QAction::triggered, this, &ConnectionControl::mnuDemoDeviceClick);
+    }
     for (const char* item : {"mnuHardware", "mnuSoftware", "mnuFAQ"})
         if (auto* a = w_.findChild<QAction*>(QString::fromLatin1(item)))
             connect(a, &QAction::triggered, this, &ConnectionControl::mnuHelpPageClick);
 
+    arrivalOrder_ = enumerate();
     if (w_.options().watchSystem) {
         PortArrivalWatcher::Options o;
-        o.enumerate = w_.options().enumeratePorts;
+        // A typed path that exists again counts as an arrival too.
+        o.enumerate = [this] {
+            QStringList now = enumerate();
+            const QString port = TthdCom::PortNameOf(w_.portName());
+            if (isPath(port) && QFileInfo::exists(port)) now << port;
+            return now;
+        };
         arrivals_ = new PortArrivalWatcher(o, this);
         connect(arrivals_, &PortArrivalWatcher::portsArrived, this, &ConnectionControl::portsArrived);
         power_ = new SuspendWatcher(this);
@@ -39,8 +66,42 @@ ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(
     }
 }
 
+ConnectionControl::~ConnectionControl() = default;
+
+QStringList ConnectionControl::enumerate() const {
+    return w_.options().enumeratePorts ? w_.options().enumeratePorts() : SerialPortEntries();
+}
+
 void ConnectionControl::ListSerialPorts() {
     quenda::ListSerialPorts(w_.portList(), [this](const QString& t) { w_.AddLog(t); }, w_.options().enumeratePorts);
+    w_.portList() = InArrivalOrder(arrivalOrder_, w_.portList());
+    arrivalOrder_ = w_.portList();
+}
+
+bool ConnectionControl::demoActive() const { return demo_ && demo_->isEntry(w_.portName()); }
+
+QString ConnectionControl::present(const QString& portText) const {
+    const QString name = TthdCom::PortNameOf(portText);
+    if (name.isEmpty()) return QString();
+    for (const QString& e : w_.portList())
+        if (TthdCom::PortNameOf(e) == name) return e;
+    return isPath(name) && QFileInfo::exists(name) ? portText : QString();
+}
+
+void ConnectionControl::startAtLaunch(bool demoAsked) {
+    if (demoAsked || w_.portName() == QLatin1String(DemoDevice::kRememberedName)) {
+        mnuDemoDeviceClick();
+        return;
+    }
+    if (!w_.portName().isEmpty()) {
+        w_.startLink();
+        return;
+    }
+    if (!w_.options().demoWhenIdle) return;
+    ListSerialPorts();
+    if (!NewestChoosablePort(w_.portList()).isEmpty()) return;
+    w_.AddLog(Msg(QStringLiteral("NoHardwareStartingDemo")));
+    mnuDemoDeviceClick();
 }
 
 void ConnectionControl::LoadLastPort() {
@@ -50,7 +111,9 @@ void ConnectionControl::LoadLastPort() {
 
 void ConnectionControl::SaveLastPort() {
     if (w_.portName().isEmpty()) return;
-    quenda::SaveLastPort(w_.portName(), [this](const QString& t) { w_.AddLog(t); });
+    // The demo's terminal path changes with every start; remember the device instead.
+    const QString port = demoActive() ? QString::fromLatin1(DemoDevice::kRememberedName) : w_.portName();
+    quenda::SaveLastPort(port, [this](const QString& t) { w_.AddLog(t); });
 }
 
 void ConnectionControl::ForgetLastPort() { quenda::ForgetLastPort(); }
@@ -73,9 +136,60 @@ void ConnectionControl::mnuConnectionClick() {
             a->setChecked(list[i] == w_.portName());
             connect(a, &QAction::triggered, this, &ConnectionControl::mnuPortClick);
         }
-        connectMenu_->menuAction()->setEnabled(!list.isEmpty());
+        if (!list.isEmpty()) connectMenu_->addSeparator();
+        otherAction_ = connectMenu_->addAction(Msg(QStringLiteral("OtherPort")));
+        otherAction_->setObjectName(QStringLiteral("mnuOtherPort"));
+        connect(otherAction_, &QAction::triggered, this, &ConnectionControl::mnuOtherPortClick);
     }
     if (auto* a = w_.findChild<QAction*>(QStringLiteral("mnuDisconnect"))) a->setEnabled(running);
+    if (demoAction_) {
+        demoAction_->setText(Msg(QStringLiteral("DemoDevice"))); // the language may have changed
+        demoAction_->setCheckable(true);
+        demoAction_->setChecked(running && demoActive());
+    }
+}
+
+void ConnectionControl::connectTo(const QString& entry) {
+    userStopped_ = false;
+    if (entry == w_.portName() && w_.linkRunning()) return;
+    WriteBackup();
+    w_.setPortName(entry);
+    w_.setStatusNote(demoActive() ? Msg(QStringLiteral("DemoDevice")) : QString());
+    if (w_.linkRunning() && w_.link()) {
+        w_.link()->SetPortName(entry, w_.debugMessages());
+        return;
+    }
+    w_.StopLink();
+    w_.startLink();
+}
+
+void ConnectionControl::mnuDemoDeviceClick() {
+    if (!demo_) demo_ = std::make_unique<DemoDevice>();
+    QString error;
+    if (!demo_->start(&error)) {
+        w_.AddLog(MsgFmt(QStringLiteral("DemoDeviceFailed"), {error}));
+        return;
+    }
+    connectTo(demo_->entry());
+}
+
+QStringList ConnectionControl::typedPorts() {
+    return typedPortSettings().value(QStringLiteral("TypedPorts")).toStringList();
+}
+
+void ConnectionControl::mnuOtherPortClick() {
+    QString caption = Msg(QStringLiteral("OtherPort"));
+    caption.remove(QStringLiteral("..."));
+    const QString typed =
+        w_.dialogs().askText(&w_, caption, Msg(QStringLiteral("OtherPortPrompt")), typedPorts()).trimmed();
+    if (typed.isEmpty()) return;
+    const QString port = normalisePortName(typed);
+    QStringList recent = typedPorts();
+    recent.removeAll(port);
+    recent.prepend(port);
+    QSettings settings = typedPortSettings();
+    settings.setValue(QStringLiteral("TypedPorts"), QStringList(recent.mid(0, kTypedPortsKept)));
+    connectTo(port);
 }
 
 void ConnectionControl::mnuPortClick() {
@@ -89,17 +203,11 @@ void ConnectionControl::mnuPortClick() {
         w_.StopLink();
         return;
     }
-    WriteBackup();
-    w_.setPortName(entry);
-    if (w_.linkRunning()) {
-        w_.link()->SetPortName(entry, w_.debugMessages());
-        return;
-    }
-    w_.StopLink();
-    w_.startLink();
+    connectTo(entry);
 }
 
 void ConnectionControl::mnuDisconnectClick() {
+    userStopped_ = true;
     w_.StopLink();
     w_.setPortName(QString());
     ForgetLastPort();
@@ -110,21 +218,45 @@ void ConnectionControl::memDblClick() {
     ListSerialPorts();
     w_.setPortName(QString());
     LoadLastPort();
-    const QStringList& list = w_.portList();
-    if (list.isEmpty()) return;
-    if (!list.contains(w_.portName())) {
-        w_.setPortName(list.last());
-        w_.AddLog(QStringLiteral("Most recently added: ") + list.last());
+    if (w_.portName() == QLatin1String(DemoDevice::kRememberedName)) {
+        mnuDemoDeviceClick();
+        return;
     }
-    w_.startLink();
+    const QString remembered = present(w_.portName());
+    if (!remembered.isEmpty()) {
+        connectTo(remembered);
+        return;
+    }
+    const QString newest = NewestChoosablePort(w_.portList());
+    if (newest.isEmpty()) {
+        w_.AddLog(Msg(QStringLiteral("NoPortToChoose")));
+        return;
+    }
+    w_.AddLog(QStringLiteral("Most recently added: ") + newest);
+    connectTo(newest);
 }
 
 void ConnectionControl::portsArrived(const QStringList& entries) {
     if (w_.debugMessages()) w_.AddLog(QStringLiteral("New ports: ") + entries.join(QStringLiteral(", ")));
-    if (w_.linkRunning()) return;
+    if (w_.linkRunning() || userStopped_) return;
     ListSerialPorts();
-    if (w_.portList().isEmpty()) return;
-    w_.setPortName(w_.portList().last());
+    // The port the tool was on (or remembers) is back: take it again.
+    QString wanted = w_.portName();
+    if (wanted.isEmpty()) quenda::LoadLastPort(wanted, {});
+    if (wanted != QLatin1String(DemoDevice::kRememberedName) && !(demo_ && demo_->isEntry(wanted))) {
+        const QString back = present(wanted);
+        if (!back.isEmpty()) {
+            w_.AddLog(MsgFmt(QStringLiteral("PortIsBack"), {back}));
+            w_.setPortName(back);
+            w_.setStatusNote(QString());
+            w_.startLink();
+            return;
+        }
+    }
+    const QString newest = NewestChoosablePort(w_.portList());
+    if (newest.isEmpty() || !entries.contains(newest)) return;
+    w_.setPortName(newest);
+    w_.setStatusNote(QString());
     w_.AddLog(QStringLiteral("New serial port detected: ") + w_.portName());
     w_.startLink();
 }
@@ -165,7 +297,7 @@ void ConnectionControl::mnuHelpPageClick() {
         w_.AddLog(QStringLiteral("Help page not found: ") + a->objectName());
         return;
     }
-    QDesktopServices::openUrl(QUrl(url));
+    if (!QDesktopServices::openUrl(QUrl(url))) w_.AddLog(MsgFmt(QStringLiteral("NoBrowser"), {url}));
 }
 
 } // namespace quenda

@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/quit_signals.h"
 #include "link/link_thread.h"
 
 #include <quenda_version.h>
@@ -23,8 +24,13 @@ int main(int argc, char** argv) {
 
     quenda::WindowOptions options;
     options.args = app.arguments().mid(1);
+    options.demoWhenIdle = true;
     auto window = std::make_unique<quenda::TfrmQuenda>(std::move(options));
     app.setExceptionSink([&window](const QString& m) { window->ApplicationEventsException(m); });
+    // SIGTERM, SIGINT and the end of the session close the window the orderly way.
+    quenda::QuitSignals quit;
+    QObject::connect(&quit, &quenda::QuitSignals::quitRequested, window.get(), &QWidget::close);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &QWidget::close);
     window->show();
     const int rc = app.exec();
     // A link may still be in a port read after the window's bounded wait; let it leave

@@ -3,6 +3,7 @@
 #include "app/connection.h"
 #include "app/enable_table.h"
 #include "app/file_menu.h"
+#include "app/page_menu.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -12,6 +13,7 @@
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
 #include "schedule/status_display.h"
+#include "schedule/visualize_page.h"
 
 #include <quenda_version.h>
 
@@ -85,6 +87,7 @@ void TfrmQuenda::FormCreate() {
     pc_->setMinimumSize(767, 531);
     // Qt's tab bar cannot wrap onto several rows; scroll buttons keep every tab reachable.
     pc_->setUsesScrollButtons(true);
+    addPageMenu(*pc_, QStringLiteral("btnPages"));
     layout->addWidget(pc_);
     setCentralWidget(central);
     buildStatusBar();
@@ -163,7 +166,8 @@ void TfrmQuenda::FormCreate() {
     ShowModeAndSettings();
     connected_ = true; // the first EnableControls(false) finds the window as if it had been connected
     EnableControls(false);
-    if (!portName_.isEmpty()) startLink();
+    fitWindowToTabs(*this, *pc_);
+    connection_->startAtLaunch(cl.demo);
 }
 
 void TfrmQuenda::buildStatusBar() {
@@ -211,6 +215,7 @@ Page* TfrmQuenda::createPage(const QString& name, const QString& caption) {
     if (name == QLatin1String("tsChannels")) return new ChannelPage(name, caption, 0, *this, pc_);
     if (name == QLatin1String("tsChannelsGL")) return new ChannelPage(name, caption, 6, *this, pc_);
     if (name == QLatin1String("tsSchedule")) return new SchedulePage(name, caption, *this, pc_);
+    if (name == QLatin1String("tsVisualize")) return new VisualizePage(name, caption, *this, pc_);
     if (name == QLatin1String("tsGeo")) return new GeoPage(name, caption, *this, pc_);
     if (name == QLatin1String("tsTemp")) return new ChartPage(name, caption, *this, pc_);
     auto* page = new PlaceholderPage(name, caption, *this, pc_);

@@ -45,6 +45,8 @@ struct WindowOptions {
     // Serial-port entries for the Connection menu; empty: the system's ports.
     std::function<QStringList()> enumeratePorts;
     bool watchSystem = true; // port arrivals and suspend/resume
+    // With no port given or remembered and no serial hardware, start on the demo device.
+    bool demoWhenIdle = false;
 };
 
 class TfrmQuenda : public QMainWindow, public WindowServices, public LinkWindow {
@@ -71,6 +73,8 @@ public:
     Clock& clock() override { return *clock_; }
 
     void SetStatus(const QString& text) override;
+    // Shown after the status text in the status bar (the demo device says so there).
+    void setStatusNote(const QString& note) { log_->setStatusNote(note); }
     void EnableControls(bool connected) override;
     // Sets the controls of the given rules (all rules when empty) for the present state.
     void applyEnableRules(std::initializer_list<EnableWhen> only = {});

@@ -21,8 +21,10 @@ QString stampLines(const QString& text, const QString& prefix) {
     return prefix + t;
 }
 
-MessageLog::MessageLog(QPlainTextEdit* mem, QLabel* statusPanel)
-    : mem_(mem), statusPanel_(statusPanel), clock_([] { return QDateTime::currentDateTime(); }) {}
+MessageLog::MessageLog(QPlainTextEdit* mem, QLabel* statusPanel, int maxLines)
+    : mem_(mem), statusPanel_(statusPanel), clock_([] { return QDateTime::currentDateTime(); }) {
+    if (mem_) mem_->setMaximumBlockCount(maxLines);
+}
 
 void MessageLog::AddLog(const QString& text) {
     if (!mem_) return;
@@ -31,7 +33,7 @@ void MessageLog::AddLog(const QString& text) {
 }
 
 void MessageLog::SetStatus(const QString& text) {
-    if (statusPanel_) statusPanel_->setText(text);
+    if (statusPanel_) statusPanel_->setText(note_.isEmpty() ? text : text + QStringLiteral(" \u2013 ") + note_);
     AddLog(text);
 }
 

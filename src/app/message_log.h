@@ -20,17 +20,22 @@ class MessageLog {
 public:
     using Clock = std::function<QDateTime()>;
 
-    MessageLog(QPlainTextEdit* mem, QLabel* statusPanel);
+    MessageLog(QPlainTextEdit* mem, QLabel* statusPanel, int maxLines = kMaxLines);
 
     void AddLog(const QString& text);
     void SetStatus(const QString& text);
 
     void setClock(Clock c) { clock_ = std::move(c); }
+    void setStatusNote(const QString& note) { note_ = note; }
+
+    // Oldest lines go first beyond this, so a babbling device cannot grow the log without bound.
+    static constexpr int kMaxLines = 20000;
 
 private:
     QPlainTextEdit* mem_;
     QLabel* statusPanel_;
     Clock clock_;
+    QString note_;
 };
 
 } // namespace quenda

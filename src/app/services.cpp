@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QVariantMap>
 
 namespace quenda {
@@ -20,6 +21,12 @@ void Dialogs::about(QWidget* parent, const QString& caption, const QString& text
     auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+QString Dialogs::askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered) {
+    bool ok = false;
+    const QString text = QInputDialog::getItem(parent, caption, label, offered, 0, true, &ok);
+    return ok ? text : QString();
 }
 
 QString Dialogs::saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,

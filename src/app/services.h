@@ -23,6 +23,8 @@ public:
                                  const QString& defaultSuffix = QString());
     // The program's name and version; informs only, so it does not block the window.
     virtual void about(QWidget* parent, const QString& caption, const QString& text);
+    // A line of text, with earlier answers offered; empty when cancelled.
+    virtual QString askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered);
 };
 
 class Clock {

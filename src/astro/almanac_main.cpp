@@ -10,12 +10,14 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -31,6 +33,8 @@ namespace {
 const QDate FirstDate(1900, 3, 1);
 const QDate LastDate(2100, 2, 28);
 constexpr qint64 MaxDays = 3660;
+// Days times times of day: one entry an hour over the longest range.
+constexpr qint64 MaxEntries = MaxDays * 24;
 
 struct Options {
     double lat = 0, lon = 0;
@@ -274,9 +278,16 @@ Options ParseOptions(QCommandLineParser& p, const QStringList& args) {
     if (o.to < o.from) throw UsageError(QStringLiteral("--to lies before --date"));
     if (o.from.daysTo(o.to) >= MaxDays)
         throw UsageError(QStringLiteral("date range longer than %1 days").arg(MaxDays));
-    for (const QString& t : p.values(time))
-        o.times.push_back(ParseTime(t));
+    for (const QString& t : p.values(time)) {
+        const QTime parsed = ParseTime(t);
+        if (std::find(o.times.begin(), o.times.end(), parsed) == o.times.end()) o.times.push_back(parsed);
+    }
     if (o.times.empty()) o.times.emplace_back(12, 0);
+    const qint64 entries = (o.from.daysTo(o.to) + 1) * qint64(o.times.size());
+    if (entries > MaxEntries)
+        throw UsageError(QStringLiteral("%1 days times %2 times of day is more than %3 entries")
+                             .arg(QString::number(o.from.daysTo(o.to) + 1), QString::number(o.times.size()),
+                                  QString::number(MaxEntries)));
     o.json = p.isSet(json);
     return o;
 }
@@ -304,7 +315,9 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    QJsonArray entries;
+    // Written as it goes: a long range must not be held in memory.
+    bool first = true;
+    if (opt.json) std::fputs("[\n", stdout);
     for (QDate d = opt.from; d <= opt.to; d = d.addDays(1)) {
         for (const QTime& t : opt.times) {
             const int zone = opt.zone ? *opt.zone : ZoneHoursFromMinutes(UtcOffsetAt(d, t));
@@ -318,15 +331,16 @@ int main(int argc, char* argv[]) {
             m.minute = t.minute();
             m.zoneHours = zone;
             const GeoFigures f = ComputeGeo(m);
-            if (opt.json)
-                entries.append(EntryJson(opt, d, t, zone, f));
-            else
+            if (opt.json) {
+                QByteArray bytes = QJsonDocument(EntryJson(opt, d, t, zone, f)).toJson(QJsonDocument::Indented);
+                if (bytes.endsWith('\n')) bytes.chop(1);
+                if (!first) std::fputs(",\n", stdout);
+                first = false;
+                std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+            } else
                 PrintText(opt, d, t, zone, f);
         }
     }
-    if (opt.json) {
-        const QByteArray bytes = QJsonDocument(entries).toJson(QJsonDocument::Indented);
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    }
+    if (opt.json) std::fputs("\n]\n", stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAction>
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTranslator>
 #include <QVariant>
 
 namespace quenda {
@@ -138,8 +141,28 @@ void SetHint(QObject* o, const QString& text) {
     }
 }
 
+bool InstallQtTranslations(int language) {
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (language != kGerman || !QCoreApplication::instance()) return false;
+    auto* t = new QTranslator;
+    if (!t->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    installed = t;
+    return true;
+}
+
 int ApplyLanguage(QWidget* window, LanguageChoice choice) {
     const int language = LoadLanguage(choice);
+    InstallQtTranslations(language);
     if (!window) return language;
 
     for (const FormText& entry : FormTexts(language)) {

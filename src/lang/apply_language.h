@@ -56,6 +56,12 @@ void SetHint(QObject* control, const QString& text);
 // buttons rbtCHM*; the labels of edtCloudTempWater/edtCloudTempBoard those of
 // rbtCHMTempWater/rbtCHMTempBoard. Returns the language loaded (0 or 1).
 // window may be nullptr (then only the table is loaded).
+// Also installs Qt's own translations for the language (the Yes/No of message
+// boxes and the like), see InstallQtTranslations.
 int ApplyLanguage(QWidget* window, LanguageChoice choice);
+
+// Qt's own texts in German for kGerman, Qt's built-in English otherwise; true when
+// German translations were found and installed (window's thread only).
+bool InstallQtTranslations(int language);
 
 } // namespace quenda

@@ -202,8 +202,9 @@ int ActiveLanguage() {
 // Lookup
 
 QString MsgFmt(const QString& key, const QStringList& args) {
-    const std::optional<QString> raw =
-        BuiltinTable(ActiveLanguage()).value(QLatin1String(kMessagesSection), key);
+    const TextTable& table = BuiltinTable(ActiveLanguage());
+    std::optional<QString> raw = table.value(QLatin1String(kMessagesSection), key);
+    if (!raw) raw = table.value(QLatin1String(kOwnSection), key);
     const QString text = ExpandLineBreaks(raw.value_or(key));
     return FormatText(text, args).value_or(text);
 }

@@ -35,6 +35,8 @@ inline constexpr int kGerman = 1;
 // Section names of the built-in tables.
 inline constexpr char kMessagesSection[] = "Messages";
 inline constexpr char kFormSection[] = "frmQuenda";
+// Texts of this tool that the device's own tables do not have; Msg looks here second.
+inline constexpr char kOwnSection[] = "Quenda";
 
 // One parsed INI-style text. Lines are "key=text" (the key is trimmed, the text
 // is taken verbatim after the first '='), "[section]" headers, blank lines and

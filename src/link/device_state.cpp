@@ -162,7 +162,6 @@ void DeviceState::resizeScheduleLocked(int rows) {
     Schedule.resize(n, TScheduleRow{});
     UploadMarks.resize(n, 0);
     ReadMarks.resize(n, 0);
-    PointTable.resize(n, CurvePoint{});
 }
 
 void DeviceState::applySetInfoMask(TransferBuffer& b, uint32_t servedBit) {

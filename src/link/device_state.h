@@ -50,12 +50,6 @@ struct TransferBuffer {
     uint8_t Payload[132] = {};
 };
 
-// One point of the day-curve picture per schedule row: x and twelve y positions.
-struct CurvePoint {
-    float X = 0;
-    std::array<float, kChannels> Y{};
-};
-
 class DeviceState {
 public:
     DeviceState();
@@ -71,7 +65,6 @@ public:
     // One mark per line the tool has read from the device (guarded by StateLock); a
     // line not read holds no known values and is never uploaded.
     std::vector<uint8_t> ReadMarks;
-    std::vector<CurvePoint> PointTable; // window's thread only
 
     // Non-recursive, held for a few instructions only, never across a command or a
     // call onto the window.
@@ -109,7 +102,7 @@ public:
     // lines not read yet wait for their download. False clears rqSetSchedule.
     bool pickScheduleRow(TransferBuffer& b);
 
-    // Sizes the schedule, the marks and the point table (new rows zero).
+    // Sizes the schedule and the marks (new rows zero).
     void resizeSchedule(int rows);
 
     // SetInfo masks, applied to the transfer buffer only: the two groups the

@@ -1,6 +1,7 @@
 #include "link/port_list.h"
 
 #include "lang/texts.h"
+#include "link/link_thread.h"
 
 #include <QDir>
 #include <QSerialPortInfo>
@@ -26,6 +27,26 @@ QStringList SerialPortEntries() {
     for (const QSerialPortInfo& info : ports)
         entries << PortEntry(info);
     return entries;
+}
+
+bool IsOnboardPort(const QString& entry) {
+    const QString name = TthdCom::PortNameOf(entry).section(QLatin1Char('/'), -1);
+    return name.size() > 4 && name.startsWith(QLatin1String("ttyS")) && name[4].isDigit();
+}
+
+QStringList InArrivalOrder(const QStringList& previous, const QStringList& now) {
+    QStringList ordered;
+    for (const QString& e : previous)
+        if (now.contains(e) && !ordered.contains(e)) ordered << e;
+    for (const QString& e : now)
+        if (!ordered.contains(e)) ordered << e;
+    return ordered;
+}
+
+QString NewestChoosablePort(const QStringList& inArrivalOrder) {
+    for (auto it = inArrivalOrder.crbegin(); it != inArrivalOrder.crend(); ++it)
+        if (!IsOnboardPort(*it)) return *it;
+    return QString();
 }
 
 void ListSerialPorts(QStringList& list, const PortLogFn& log, const PortEnumerator& enumerate) {

@@ -27,6 +27,14 @@ QString PortEntry(const QSerialPortInfo& info);
 // The system's ports as entries; logs nothing.
 QStringList SerialPortEntries();
 
+// A legacy on-board port (ttyS0, /dev/ttyS1): often the console, never chosen by itself.
+bool IsOnboardPort(const QString& entry);
+// The entries of `now` in the order they appeared: those of `previous` that are still
+// present keep their places, new ones follow in the system's order.
+QStringList InArrivalOrder(const QStringList& previous, const QStringList& now);
+// The most recently added entry that may be chosen without the user; empty when none.
+QString NewestChoosablePort(const QStringList& inArrivalOrder);
+
 // Rebuilds `list` from the system's ports (or from `enumerate`), logging as it goes:
 // the listing notice, each entry, and the no-ports notice when none was found.
 void ListSerialPorts(QStringList& list, const PortLogFn& log, const PortEnumerator& enumerate = {});

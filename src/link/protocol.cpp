@@ -51,7 +51,8 @@ void Protocol::announce(const char* name) {
 }
 
 QString Protocol::directionLine(const char* word, const QByteArray& text, qint64 ms) {
-    return QStringLiteral("%1: \"%2\" %3 ms").arg(QLatin1String(word), QString::fromLatin1(text)).arg(ms);
+    // One arg() call: a "%3" in the device's text must stay text.
+    return QStringLiteral("%1: \"%2\" %3 ms").arg(QLatin1String(word), QString::fromLatin1(text), QString::number(ms));
 }
 
 // A port error reported by the last port call: logged, and the command fails.

@@ -1,11 +1,38 @@
 #include "link/qt_serial_port.h"
 
+#include "lang/texts.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QThread>
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace quenda {
+
+bool isSerialDevice(const QString& name) {
+#ifdef Q_OS_UNIX
+    // Only paths can be checked; a missing one is the open's own error to report.
+    if (!name.contains(QLatin1Char('/'))) return true;
+    const QByteArray path = name.toLocal8Bit();
+    struct stat st = {};
+    if (::stat(path.constData(), &st) != 0) return true;
+    if (!S_ISCHR(st.st_mode)) return false;
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return true; // busy or not permitted: a terminal as far as we know
+    const bool tty = ::isatty(fd) == 1;
+    ::close(fd);
+    return tty;
+#else
+    Q_UNUSED(name);
+    return true;
+#endif
+}
 
 QtSerialPort::QtSerialPort(int timeoutMs) : timeoutMs_(timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs) {}
 
@@ -39,7 +66,15 @@ bool QtSerialPort::open(const QString& name) {
         port_->clearError();
         return false;
     };
-    if (!port_->open(QIODevice::ReadWrite)) return failOpen();
+    if (!port_->open(QIODevice::ReadWrite)) {
+        // "Inappropriate ioctl for device" alone does not tell the user what is wrong.
+        if (!isSerialDevice(name)) {
+            failOpen();
+            fail(MsgFmt(QStringLiteral("NotASerialPort"), {name}) + QStringLiteral(" (") + error_ + QLatin1Char(')'));
+            return false;
+        }
+        return failOpen();
+    }
     const bool ok = port_->setBaudRate(QSerialPort::Baud115200) && port_->setDataBits(QSerialPort::Data8) &&
                     port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
                     port_->setFlowControl(QSerialPort::NoFlowControl);

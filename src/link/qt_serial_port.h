@@ -12,6 +12,10 @@ class QSerialPort;
 
 namespace quenda {
 
+// False for a path that exists and is no terminal (a file, folder, FIFO, /dev/null);
+// true where that cannot be told (names that are not paths, missing paths).
+bool isSerialDevice(const QString& name);
+
 class QtSerialPort : public IPort {
 public:
     static constexpr int kDefaultTimeoutMs = 5000;

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTableWidget>
 
 #include <array>
@@ -66,9 +67,15 @@ QString ChannelCaption(int channel, int colorIndex) {
 void SetChannelBackground(QWidget* control, QRgb color) {
     if (!control) return;
     QPalette pal = control->palette();
-    pal.setColor(QPalette::Base, QColor::fromRgba(color));
-    // Every palette colour is light; keep the digits dark on it in any desktop theme.
-    pal.setColor(QPalette::Text, Qt::black);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Base, QColor::fromRgba(color));
+        // Every palette colour is light; keep the digits dark on it in any desktop theme.
+        pal.setColor(group, QPalette::Text, Qt::black);
+    }
+    // A disabled box must look disabled: the theme's disabled colours, not the channel's.
+    const QPalette theme = control->style()->standardPalette();
+    pal.setColor(QPalette::Disabled, QPalette::Base, theme.color(QPalette::Disabled, QPalette::Window));
+    pal.setColor(QPalette::Disabled, QPalette::Text, theme.color(QPalette::Disabled, QPalette::Text));
     control->setPalette(pal);
 }
 

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/message_log.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace quenda;
@@ -102,6 +103,7 @@ private slots:
         QTest::newRow("-EXPERT") << QStringList{"-EXPERT"} << "" << true << -1;
         QTest::newRow("/expert") << QStringList{"/expert"} << "" << true << -1;
         QTest::newRow("-x ignored") << QStringList{"-x"} << "" << false << -1;
+        QTest::newRow("one-slash path is a port") << QStringList{"/tmp"} << "/tmp" << false << -1;
         QTest::newRow("x is a port") << QStringList{"x"} << "X" << false << -1;
         QTest::newRow("later port wins") << QStringList{"com1", "com2"} << "COM2" << false << -1;
         QTest::newRow("german then english") << QStringList{"-german", "-english"} << "" << false << 0;
@@ -120,8 +122,20 @@ private slots:
         QCOMPARE(cl.port, port);
         QCOMPARE(cl.expert, expert);
         QCOMPARE(cl.language, language);
-        QCOMPARE(cl.logLines.size(), args.size());
-        for (int i = 0; i < args.size(); ++i) QCOMPARE(cl.logLines[i], QStringLiteral("Parameter: ") + args[i]);
+        // One "Parameter:" line per argument in order; unknown switches add a line of their own.
+        const QStringList given = cl.logLines.filter(QRegularExpression(QStringLiteral("^Parameter: ")));
+        QCOMPARE(given.size(), args.size());
+        for (int i = 0; i < args.size(); ++i) QCOMPARE(given[i], QStringLiteral("Parameter: ") + args[i]);
+    }
+
+    void unknownSwitchesAreNamed() {
+        const auto cl = parseCommandLine({"-foo", "--debug", "-demo"});
+        QVERIFY(!cl.debug);
+        QVERIFY(cl.demo);
+        QVERIFY(cl.port.isEmpty());
+        QVERIFY(cl.logLines.contains(QStringLiteral("Unknown switch ignored: -foo")));
+        QVERIFY(cl.logLines.contains(QStringLiteral("Unknown switch ignored: --debug")));
+        QVERIFY(!cl.logLines.contains(QStringLiteral("Unknown switch ignored: -demo")));
     }
 
     void logLinesStamped() {

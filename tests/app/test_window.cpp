@@ -1,13 +1,24 @@
 #include "app/application.h"
+#include "app/connection.h"
 #include "app/main_window.h"
+#include "app/page_menu.h"
+#include "app/quit_signals.h"
+#include "lang/apply_language.h"
 #include "lang/texts.h"
+#include "link/port_list.h"
+#include "pages/channel_names.h"
 #include "pages/page.h"
 
 #include <quenda_version.h>
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTabBar>
+#include <QTextBlock>
+#include <QToolButton>
+#include <csignal>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSignalSpy>
@@ -44,10 +55,21 @@ std::unique_ptr<TfrmQuenda> makeWindow(QStringList args, Started* started = null
     return std::make_unique<TfrmQuenda>(std::move(o));
 }
 
+// A window on a port list the test changes, recording the links it starts.
+std::unique_ptr<TfrmQuenda> windowOnPorts(QStringList args, std::shared_ptr<QStringList> ports, Started* started) {
+    WindowOptions o;
+    o.args = std::move(args);
+    o.useTaskbar = false;
+    o.watchSystem = false;
+    o.enumeratePorts = [ports] { return *ports; };
+    o.startLink = [started](const QString& p, bool) { started->ports << p; };
+    return std::make_unique<TfrmQuenda>(std::move(o));
+}
+
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload lblVisualize cbxTimeLock "
+               "btnUpload btnDownload "
                "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
                "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
                "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
@@ -373,6 +395,121 @@ private slots:
         }
         QVERIFY2(missing.isEmpty(), qPrintable("no such control: " + missing.join(' ')));
         QVERIFY2(nowPresent.isEmpty(), qPrintable("built now, drop from the pending list: " + nowPresent.join(' ')));
+    }
+
+    // Reconnecting never lands on a legacy on-board port, and "newest" is the port
+    // that appeared last, not the last one the system lists.
+    void automaticChoiceSkipsOnboardPortsAndTakesTheNewest() {
+        ForgetLastPort();
+        SaveLastPort(QStringLiteral("ttyUSB7 (gone)"), {});
+        auto ports = std::make_shared<QStringList>(QStringList{"ttyUSB1 (b)", "ttyS0 (/dev/ttyS0)"});
+        Started started;
+        auto w = windowOnPorts({}, ports, &started);
+        QCOMPARE(started.ports, QStringList{"ttyUSB7 (gone)"});
+        w->StopLink(); // it found nothing there
+        started.ports.clear();
+        *ports = {"ttyS0 (/dev/ttyS0)"};
+        w->memDblClick();
+        QVERIFY(started.ports.isEmpty());
+        QVERIFY(w->messageLog()->toPlainText().contains(Msg(QStringLiteral("NoPortToChoose"))));
+
+        *ports = {"ttyS0 (/dev/ttyS0)", "ttyUSB1 (b)"};
+        w->connection()->ListSerialPorts();
+        QVERIFY(started.ports.isEmpty());
+        // The system lists the new adapter first.
+        *ports = {"ttyACM0 (new)", "ttyUSB1 (b)", "ttyS0 (/dev/ttyS0)"};
+        w->connection()->portsArrived({"ttyACM0 (new)"});
+        QCOMPARE(started.ports, QStringList{"ttyACM0 (new)"});
+        // The menu lists them in the order they appeared.
+        w->StopLink();
+        w->connection()->ListSerialPorts();
+        QCOMPARE(w->portList(), (QStringList{"ttyS0 (/dev/ttyS0)", "ttyUSB1 (b)", "ttyACM0 (new)"}));
+        ForgetLastPort();
+    }
+
+    void returningPortReconnectsUnlessTheUserDisconnected() {
+        ForgetLastPort();
+        auto ports = std::make_shared<QStringList>(QStringList{"ttyS0 (/dev/ttyS0)", "rfcomm0 (/dev/rfcomm0)"});
+        Started started;
+        auto w = windowOnPorts({"rfcomm0"}, ports, &started);
+        QCOMPARE(started.ports, QStringList{"rfcomm0"});
+        // The adapter goes; the link gives up; another port appears, then the adapter is back.
+        *ports = {"ttyS0 (/dev/ttyS0)"};
+        w->StopLink();
+        *ports = {"ttyS0 (/dev/ttyS0)", "ttyUSB3 (other)"};
+        w->connection()->portsArrived({"ttyUSB3 (other)"});
+        QCOMPARE(started.ports.last(), QStringLiteral("ttyUSB3 (other)")); // the new-port rule
+        w->StopLink();
+        w->setPortName(QStringLiteral("rfcomm0"));
+        *ports = {"ttyS0 (/dev/ttyS0)", "ttyUSB3 (other)", "rfcomm0 (/dev/rfcomm0)"};
+        w->connection()->portsArrived({"rfcomm0 (/dev/rfcomm0)"});
+        QCOMPARE(started.ports.last(), QStringLiteral("rfcomm0 (/dev/rfcomm0)"));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("rfcomm0 (/dev/rfcomm0)")));
+
+        // After Disconnect nothing starts by itself.
+        const int before = int(started.ports.size());
+        w->connection()->mnuDisconnectClick();
+        *ports << QStringLiteral("ttyUSB4 (late)");
+        w->connection()->portsArrived({"ttyUSB4 (late)"});
+        QCOMPARE(int(started.ports.size()), before);
+    }
+
+    // German with every optional tab: the corner menu reaches each page, and at the
+    // width the window asks for every tab fits without scrolling.
+    void everyPageWithinReach() {
+        auto w = makeWindow({"-german", "-expert", "-rc433"});
+        auto* button = w->pages()->findChild<QToolButton*>(QStringLiteral("btnPages"));
+        QVERIFY(button && button->menu());
+        emit button->menu()->aboutToShow();
+        const QList<QAction*> items = button->menu()->actions();
+        QCOMPARE(int(items.size()), 15);
+        for (int i = items.size() - 1; i >= 0; --i) {
+            items[i]->trigger();
+            QCOMPARE(w->pages()->tabText(w->pages()->currentIndex()), items[i]->text());
+            QCOMPARE(w->pages()->currentIndex(), i);
+        }
+        w->resize(widthForAllTabs(*w, *w->pages()), w->height());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QTabBar* bar = w->pages()->tabBar();
+        QVERIFY(bar->tabRect(bar->count() - 1).right() <= bar->width());
+        QVERIFY(bar->tabRect(0).left() >= 0);
+        w.reset();
+        LoadLanguage(LanguageChoice::English);
+    }
+
+    // A disabled percent box looks disabled, whatever colour its channel has.
+    void disabledPercentBoxLooksDisabled() {
+        QLineEdit edit;
+        SetChannelBackground(&edit, qRgb(255, 255, 255));
+        const QPalette p = edit.palette();
+        QCOMPARE(p.color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+        QVERIFY(p.color(QPalette::Disabled, QPalette::Base) != QColor(Qt::white));
+        QVERIFY(p.color(QPalette::Disabled, QPalette::Text) != QColor(Qt::black));
+    }
+
+    void logIsCappedAndStatusCarriesTheNote() {
+        QPlainTextEdit mem;
+        QLabel panel;
+        MessageLog log(&mem, &panel, 50);
+        for (int i = 0; i < 120; ++i) log.AddLog(QStringLiteral("line %1").arg(i));
+        QCOMPARE(mem.document()->blockCount(), 50);
+        QVERIFY(mem.document()->firstBlock().text().endsWith(QStringLiteral("line 70")));
+        log.setStatusNote(QStringLiteral("demo"));
+        log.SetStatus(QStringLiteral("Connected"));
+        QVERIFY(panel.text().startsWith(QStringLiteral("Connected")));
+        QVERIFY(panel.text().endsWith(QStringLiteral("demo")));
+        QVERIFY(mem.document()->lastBlock().text().endsWith(QStringLiteral("] Connected")));
+    }
+
+    // A signal only wakes the event loop; the close runs there.
+    void terminationSignalRequestsAnOrderlyClose() {
+        QuitSignals quit;
+        QVERIFY(quit.active());
+        QSignalSpy spy(&quit, &QuitSignals::quitRequested);
+        std::raise(SIGTERM);
+        QVERIFY(spy.wait(2000));
+        QCOMPARE(spy.first().first().toInt(), int(SIGTERM));
     }
 
     void clientSize() {

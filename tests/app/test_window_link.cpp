@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "app/connection.h"
 #include "app/main_window.h"
+#include "lang/texts.h"
 #include "link/link_thread.h"
 #include "sim/simulator.h"
 
@@ -29,6 +30,26 @@ QSettings remembered() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Drevanilux2"));
 }
 QAction* action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
+
+// Only the console's on-board port, as on a machine with nothing plugged in.
+std::unique_ptr<TfrmQuenda> windowWithoutHardware(std::shared_ptr<Dialogs> dialogs = nullptr) {
+    WindowOptions o;
+    o.useTaskbar = false;
+    o.watchSystem = false;
+    o.demoWhenIdle = true;
+    o.dialogs = std::move(dialogs);
+    o.enumeratePorts = [] { return QStringList{QStringLiteral("ttyS0 (/dev/ttyS0)")}; };
+    return std::make_unique<TfrmQuenda>(std::move(o));
+}
+
+struct TypedAnswer : Dialogs {
+    QString answer;
+    QStringList offered;
+    QString askText(QWidget*, const QString&, const QString&, const QStringList& o) override {
+        offered = o;
+        return answer;
+    }
+};
 } // namespace
 
 class TestWindowLink : public QObject {
@@ -92,7 +113,7 @@ private slots:
         w->connection()->mnuConnectionClick();
         auto* menu = w->findChild<QMenu*>(QStringLiteral("mnuConnectMenu"));
         QVERIFY(menu);
-        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions()[0]->text(), port + QStringLiteral(" (simulator)"));
         QVERIFY(!menu->actions()[0]->isChecked());
         menu->actions()[0]->trigger();
         QVERIFY(w->linkRunning());
@@ -109,6 +130,72 @@ private slots:
         w->close();
         w.reset();
         QVERIFY(t.elapsed() < 2000);
+        QVERIFY(TthdCom::WaitForThreads(7000));
+        device.stop();
+    }
+
+    // Nothing attached and nothing remembered: the demo device, which is remembered,
+    // comes back after a restart, and can be chosen again after Disconnect.
+    void demoDeviceFirstRun() {
+        remembered().clear();
+        auto w = windowWithoutHardware();
+        w->show();
+        QVERIFY(w->messageLog()->toPlainText().contains(Msg(QStringLiteral("NoHardwareStartingDemo"))));
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
+        const QString demo = Msg(QStringLiteral("DemoDevice"));
+        QTRY_VERIFY2_WITH_TIMEOUT(w->windowTitle().contains(demo), qPrintable(w->windowTitle()), 20000);
+        QVERIFY(w->statusPanel(0)->text().contains(demo));
+        QTRY_COMPARE_WITH_TIMEOUT(remembered().value(QStringLiteral("Port")).toString(), QStringLiteral("-demo"), 10000);
+
+        // A restart with a port plugged in meanwhile still returns to the remembered demo device.
+        QElapsedTimer t;
+        t.start();
+        w.reset();
+        QVERIFY(t.elapsed() < 2000); // the simulator stops with the window
+        WindowOptions o;
+        o.useTaskbar = false;
+        o.watchSystem = false;
+        o.enumeratePorts = [] { return QStringList{QStringLiteral("ttyUSB0 (adapter)")}; };
+        w = std::make_unique<TfrmQuenda>(std::move(o));
+        QVERIFY(w->connection()->demoActive());
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
+
+        action(w.get(), "mnuDisconnect")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->linkRunning(), 8000);
+        QVERIFY(!w->isConnected());
+        w->connection()->mnuConnectionClick();
+        QVERIFY(!action(w.get(), "mnuDemoDevice")->isChecked());
+        action(w.get(), "mnuDemoDevice")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
+        w.reset();
+        QVERIFY(TthdCom::WaitForThreads(7000));
+    }
+
+    // "Other port..." connects to a typed terminal path and offers it again next time.
+    void typedPortConnects() {
+        remembered().clear();
+        sim::Simulator device;
+        QVERIFY(device.start());
+        auto dialogs = std::make_shared<TypedAnswer>();
+        dialogs->answer = QStringLiteral("  ") + device.portPath() + QStringLiteral(" ");
+        WindowOptions o;
+        o.useTaskbar = false;
+        o.watchSystem = false;
+        o.dialogs = dialogs;
+        o.enumeratePorts = [] { return QStringList{}; };
+        auto w = std::make_unique<TfrmQuenda>(std::move(o));
+        QVERIFY(!w->linkRunning());
+        w->connection()->mnuConnectionClick();
+        auto* other = action(w.get(), "mnuOtherPort");
+        QVERIFY(other && other->isEnabled());
+        other->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->isConnected(), 20000);
+        QCOMPARE(w->portName(), device.portPath());
+        QCOMPARE(ConnectionControl::typedPorts().value(0), device.portPath());
+        w->connection()->mnuConnectionClick();
+        action(w.get(), "mnuOtherPort")->trigger();
+        QCOMPARE(dialogs->offered.value(0), device.portPath());
+        w.reset();
         QVERIFY(TthdCom::WaitForThreads(7000));
         device.stop();
     }

@@ -106,6 +106,24 @@ private slots:
         QVERIFY(alt != std::round(alt * 10) / 10);
     }
 
+    void repeatedTimesOnceAndLongRequestsRefused() {
+        QStringList args = Frankfurt;
+        args << "--time" << "06:00" << "--time" << "06:00" << "--time" << "07:00" << "--json";
+        const Run r = Almanac(args);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).array().size(), 2);
+
+        QStringList many = Frankfurt;
+        many << "--to" << "2036-12-01";
+        for (int h = 0; h < 24; ++h)
+            many << "--time" << QStringLiteral("%1:30").arg(h, 2, 10, QLatin1Char('0'));
+        many << "--time" << "12:00";
+        const Run refused = Almanac(many);
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY(refused.out.isEmpty());
+        QVERIFY(refused.err.contains(QStringLiteral("entries")));
+    }
+
     void hemisphereLettersAndNegativeValues() {
         const Run a =
             Almanac({"--lat", "33.9S", "--lon", "151.2e", "--zone", "+11", "--date", "2026-01-15", "--json"});

@@ -220,6 +220,14 @@ private slots:
         QCOMPARE(w.tabText(QStringLiteral("tsChannelsGL")), QStringLiteral("Channels G-L"));
     }
 
+    // Qt's own buttons follow the interface language.
+    void qtTextsFollowTheLanguage() {
+        ApplyLanguage(nullptr, LanguageChoice::German);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        ApplyLanguage(nullptr, LanguageChoice::English);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Yes"));
+    }
+
     void sparseWindow() {
         // A window lacking most controls, with a stranger of a matching name.
         QWidget window;

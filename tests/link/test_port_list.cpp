@@ -2,6 +2,7 @@
 #include "lang/texts.h"
 #include "link/link_thread.h"
 #include "link/port_list.h"
+#include "link/qt_serial_port.h"
 
 #include <QFile>
 #include <QSerialPortInfo>
@@ -9,7 +10,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <memory>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quenda;
 
@@ -19,6 +24,42 @@ private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true); // settings go to a test location
         LoadLanguage(LanguageChoice::English);
+    }
+
+    void arrivalOrderAndAutomaticChoice() {
+        const QStringList start{"ttyUSB1 (b)", "ttyS0 (/dev/ttyS0)"};
+        // A new port the system lists first still comes last; a vanished one drops out.
+        const QStringList later = InArrivalOrder(start, {"ttyACM0 (new)", "ttyS0 (/dev/ttyS0)", "ttyUSB1 (b)"});
+        QCOMPARE(later, (QStringList{"ttyUSB1 (b)", "ttyS0 (/dev/ttyS0)", "ttyACM0 (new)"}));
+        QCOMPARE(InArrivalOrder(later, {"ttyS0 (/dev/ttyS0)"}), QStringList{"ttyS0 (/dev/ttyS0)"});
+        QCOMPARE(NewestChoosablePort(later), QStringLiteral("ttyACM0 (new)"));
+        QCOMPARE(NewestChoosablePort({"ttyUSB1 (b)", "ttyS0 (/dev/ttyS0)", "/dev/ttyS12"}), QStringLiteral("ttyUSB1 (b)"));
+        QVERIFY(NewestChoosablePort({"ttyS0 (/dev/ttyS0)"}).isEmpty());
+        QVERIFY(!IsOnboardPort(QStringLiteral("ttySAC0 (Samsung UART)")));
+    }
+
+    // Paths that are no terminal are told apart before the port's own cryptic error.
+    void notASerialPort() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("plain"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        for (const QString& path : {file, fifo, dir.path(), QStringLiteral("/dev/null")}) {
+            QVERIFY2(!isSerialDevice(path), qPrintable(path));
+            QtSerialPort port(200);
+            QVERIFY(!port.open(path));
+            QVERIFY2(port.errorString().contains(QStringLiteral("is not a serial port")), qPrintable(port.errorString()));
+        }
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        QVERIFY(isSerialDevice(QString::fromLocal8Bit(::ptsname(master))));
+        ::close(master);
+        QVERIFY(isSerialDevice(dir.filePath(QStringLiteral("missing")))); // the open says what is wrong
+        QVERIFY(isSerialDevice(QStringLiteral("COM7")));
     }
 
     void listing_data() {

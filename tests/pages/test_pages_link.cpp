@@ -12,8 +12,10 @@
 #include "schedule/chart_page.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/schedule_page.h"
+#include "schedule/visualize_page.h"
 #include "sim/simulator.h"
 
+#include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -168,6 +170,45 @@ private slots:
         QCOMPARE(grid->cellText(3, 3), QStringLiteral("50"));
         for (int n = 0; n < 8; ++n)
             QCOMPARE(grid->cellText(17, n + 1), QString::number(expected[n].Timer));
+    }
+
+    void curveDragReachesDevice() {
+        Connected c;
+        QVERIFY(c.start(5));
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        auto* page = qobject_cast<VisualizePage*>(c.w->page(QStringLiteral("tsVisualize")));
+        c.w->ShowPage(page);
+        QTRY_COMPARE_WITH_TIMEOUT(int(page->points().size()), 5, kWait);
+        QWidget* img = page->img();
+        auto pointOf = [&](int line) {
+            const CurvePoint& p = page->points()[std::size_t(line)];
+            return QPointF(p.X, p.Y[0]).toPoint();
+        };
+        auto drag = [&](QPoint from, QPoint to) {
+            QTest::mousePress(img, Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseMove(img, to);
+            QTest::mouseRelease(img, Qt::LeftButton, Qt::NoModifier, to);
+        };
+
+        // Channel A's point of line 2 up to the top and to the right.
+        std::vector<TScheduleRow> expected = c.sim->device().records().schedule;
+        const QPoint top(pointOf(2).x() + 60, 0);
+        drag(pointOf(2), top);
+        const int minute = *MinuteAtX(top.x(), img->width());
+        QVERIFY(minute != 8 * 60 + 10);
+        expected[2].Hour = int8_t(minute / 60);
+        expected[2].Minute = int8_t(minute % 60);
+        expected[2].Color16[0] = 4096;
+        QTRY_VERIFY_WITH_TIMEOUT(sameSchedule(c.sim->device().records().schedule, expected), kWait);
+
+        // Times locked: only the level moves.
+        page->cbxTimeLock()->setChecked(true);
+        const QPoint middle(pointOf(2).x() - 90, img->height() / 2);
+        drag(pointOf(2), middle);
+        expected[2].Color16[0] = int16_t(*LevelAtY(middle.y(), img->height()));
+        QVERIFY(expected[2].Color16[0] > 0 && expected[2].Color16[0] < 4096);
+        QTRY_VERIFY_WITH_TIMEOUT(sameSchedule(c.sim->device().records().schedule, expected), kWait);
+        QVERIFY(sameSchedule(c.w->state().Schedule, expected));
     }
 
     void geoPlaceAndClockReachDevice() {

@@ -192,6 +192,16 @@ private slots:
         QCOMPARE(f.log[2], "IN: \"" + QString::fromLatin1(text) + "\" 9 ms");
     }
 
+    // Device text that looks like a placeholder stays as received.
+    void debugLineKeepsPercentSigns() {
+        Fixture f;
+        f.proto.setDebug(true);
+        f.port.setCosts(2, 9);
+        f.port.queueReply(QByteArray("%3%1\r"));
+        QVERIFY(!f.proto.Query(0x80, 1));
+        QCOMPARE(f.log.value(1), QString("IN: \"%3%1\r\" 9 ms"));
+    }
+
     void announceIsSilentOutsideDebug() {
         Fixture f;
         f.proto.announce("GetInfo");

@@ -120,7 +120,6 @@ private slots:
         QCOMPARE(int(s.Info.RowCount), 7);
         QCOMPARE(int(s.Schedule.size()), 7);
         QCOMPARE(int(s.UploadMarks.size()), 7);
-        QCOMPARE(int(s.PointTable.size()), 7);
 
         b.Payload[0] = 2; // Mode in a config reply
         s.raise(rqGetConfig | rqSetConfig);
@@ -147,7 +146,6 @@ private slots:
         s.storeInfo(b);
         QVERIFY(s.Schedule.empty());
         QVERIFY(s.UploadMarks.empty());
-        QVERIFY(s.PointTable.empty());
     }
 
     void storeScheduleRowIgnoresBadIndex_data() {
