@@ -286,8 +286,10 @@ QString ConnectionControl::helpPage(const QString& item) const {
                    : item == QLatin1String("mnuSoftware") ? QStringLiteral("software")
                                                           : QStringLiteral("faq");
     name += german ? QStringLiteral("-de.html") : QStringLiteral("-en.html");
-    // Shipped beside the program; a source checkout keeps them in resources/help.
+    // Beside the program in a build, under share/ when installed; a source checkout keeps
+    // them in resources/help.
     for (const QString& dir : {QCoreApplication::applicationDirPath() + QStringLiteral("/help"),
+                               QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quenda/help"),
                                QStringLiteral(QUENDA_SOURCE_DIR "/resources/help")}) {
         const QFileInfo fi(QDir(dir).filePath(name));
         if (fi.exists()) return QUrl::fromLocalFile(fi.absoluteFilePath()).toString();

@@ -18,6 +18,8 @@
 #include "schedule/status_display.h"
 #include "schedule/visualize_page.h"
 
+#include <quenda_version.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -367,6 +369,18 @@ void TfrmQuenda::buildMenus() {
     addAction(mnuHelp_, "mnuHardware", QStringLiteral("Hardware manual"), QKeySequence(), nullptr);
     addAction(mnuHelp_, "mnuSoftware", QStringLiteral("Software manual / updates"), QKeySequence(), nullptr);
     addAction(mnuHelp_, "mnuFAQ", QStringLiteral("FAQ / error tracking"), QKeySequence(Qt::Key_F1), nullptr);
+    mnuHelp_->addSeparator();
+    addAction(mnuHelp_, "mnuAbout", QStringLiteral("About Quenda..."), QKeySequence(), &TfrmQuenda::mnuAboutClick);
+}
+
+void TfrmQuenda::mnuAboutClick() {
+    // The tool's own text, not one of the device's message tables.
+    const bool german = ActiveLanguage() == kGerman;
+    const char* caption = german ? "Über Quenda" : "About Quenda";
+    const char* line = german ? "Steuerprogramm für einen zwölfkanaligen LED-Lichtcontroller."
+                              : "Control tool for a twelve-channel LED lighting controller.";
+    dialogs().about(this, QString::fromUtf8(caption),
+                    QStringLiteral("Quenda " QUENDA_VERSION "\n") + QString::fromUtf8(line));
 }
 
 QString TfrmQuenda::fileDescription(const QString& path) { return FileDescription(path); }

@@ -132,6 +132,7 @@ public slots:
     void mnuLoadReefClick();
     void mnuHealthClick();
     void mnuDebugClick();
+    void mnuAboutClick();
     void mnuSetTimeDateClick();
     void mnuDiscoverClick();
     void mnuRemoveClick();

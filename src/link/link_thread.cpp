@@ -1,6 +1,7 @@
 #include "link/link_thread.h"
 
 #include "lang/texts.h"
+#include "link/port_access.h"
 #include "link/qt_serial_port.h"
 
 #include <QCoreApplication>
@@ -236,6 +237,9 @@ void TthdCom::ConnectSequence() {
     Status(MsgFmt(QStringLiteral("ConnectingTo"), {portName_}));
     for (int attempts = kOpenAttempts; !port_->open(portName_);) {
         Log(port_->errorString());
+        // How to get the permission, once per connection attempt.
+        if (attempts == kOpenAttempts)
+            if (const QString advice = PortAccessAdvice(portName_); !advice.isEmpty()) Log(advice);
         WaitASecond();
         if (--attempts == 0) {
             Status(MsgFmt(QStringLiteral("ErrorConnectingTo"), {portName_}));

@@ -10,6 +10,8 @@
 #include "pages/channel_names.h"
 #include "pages/page.h"
 
+#include <quenda_version.h>
+
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +44,8 @@ struct ScriptedDialogs : Dialogs {
         fileDialog = {title, dir, filter};
         return chosen;
     }
+    QStringList shown; // caption, text of each About box
+    void about(QWidget*, const QString& caption, const QString& text) override { shown << caption << text; }
 };
 
 struct Started {
@@ -420,6 +424,21 @@ private slots:
         w->ShowPage(w->page(QStringLiteral("tsGeo")));
         w->EnableControls(false);
         QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
+    }
+
+    // The Help menu's About box names the build's version, in the interface language.
+    void aboutShowsVersion() {
+        auto dlg = std::make_shared<ScriptedDialogs>();
+        auto w = makeWindow({"-german"}, nullptr, dlg);
+        auto* about = action(w.get(), "mnuAbout");
+        QVERIFY(about);
+        auto* help = action(w.get(), "mnuHelp")->menu();
+        QVERIFY(help && help->actions().contains(about));
+        about->trigger();
+        QCOMPARE(dlg->shown.size(), 2);
+        QCOMPARE(dlg->shown[0], QStringLiteral("\u00dcber Quenda"));
+        QCOMPARE(dlg->shown[1].section(QLatin1Char('\n'), 0, 0), QStringLiteral("Quenda " QUENDA_VERSION));
+        QVERIFY(dlg->shown[1].contains(QStringLiteral("LED")));
     }
 
     void languageRelabelsAndKeepsEarlyLog() {
