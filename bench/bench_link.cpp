@@ -1,25 +1,41 @@
 // The link thread against the simulated device at 115200 baud (paced pty, 48 schedule
-// rows), handing over to a window on a real event loop through the Qt host. Measures:
-//   (a) opening the port to the first weather display, against the pure wire time of
-//       the bytes exchanged (both directions at 11520 bytes/s); goal <= 1.15
-//   (b) delay from raising rqSetChannels to the SetInfo line at the device; goal
-//       median <= 25 ms
-//   (c) the longest stall of the window's event loop (1 ms timer); goal < 16 ms
-//   bench_link [samples]      (samples for (b), default 100)
+// rows), handing over to the real main window (offscreen) on its event loop through the
+// Qt host. Each run measures:
+//   (a) opening the port to the first weather display (the initial reads, the 48 lines
+//       among them), against the pure wire time of the bytes exchanged (both directions
+//       at 11520 bytes/s); goal <= 1.03
+//   (b) a drag: 200 moves of the first channel's slider, each one's delay from the move
+//       to the SetInfo line at the device (the pty hands the whole line over at once, so
+//       this is its first byte); goal median <= 1 ms, 99th <= 5 ms
+//   (c) the window's event loop, watched by a 1 ms timer: every gap over 4 ms with the
+//       hand-overs and window calls that ran in it; goal: longest < 16 ms during the
+//       initial reads and during the drag
+//   (d) the pace of the poll (GetConfig arrivals), idle and during the drag; goal
+//       0.45-0.55 s
+// Three runs; the summary is the median of the three.
+//   bench_link [samples]         (drag moves per run, default 200)
+//   bench_link --x11 [presses]   the program built beside this one on $DISPLAY, keys by xdotool:
+//                                Ctrl+2 / Ctrl+0 presses 300 ms apart, press to SetInfo
+#include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_host.h"
 #include "link/link_thread.h"
 #include "link/qt_serial_port.h"
 #include "sim/simulator.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QSlider>
+#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -28,84 +44,13 @@ using namespace quenda;
 namespace {
 
 constexpr double kBytesPerSecond = 11520.0;
+constexpr int64_t kStallUs = 4000;
 
 int64_t nowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-struct PortFigures {
-    std::atomic<int64_t> openedAt{0};
-    std::atomic<int64_t> bytes{0};
-    std::atomic<int64_t> commands{0};
-    std::atomic<int64_t> linkSideUs{0}; // from the end of a reply to the next command
-};
-
-// Counts the bytes both ways, notes when the port opened, and how long the link took
-// between a reply and its next command (everything else is the line's time).
-class CountingPort : public IPort {
-public:
-    explicit CountingPort(PortFigures& f) : f_(f) {}
-
-    bool open(const QString& n) override {
-        const bool ok = port_.open(n);
-        if (ok) f_.openedAt = nowUs();
-        lastReply_ = 0;
-        return ok;
-    }
-    bool isOpen() const override { return port_.isOpen(); }
-    QString name() const override { return port_.name(); }
-    void close() override { port_.close(); }
-    bool purge() override {
-        if (lastReply_) f_.linkSideUs += nowUs() - lastReply_; // the purge belongs to the next command
-        lastReply_ = 0;
-        return port_.purge();
-    }
-    bool write(const QByteArray& d) override {
-        const bool ok = port_.write(d);
-        if (ok) {
-            f_.bytes += d.size();
-            ++f_.commands;
-        }
-        return ok;
-    }
-    QByteArray read(int n) override {
-        QByteArray r = port_.read(n);
-        f_.bytes += r.size();
-        lastReply_ = nowUs();
-        return r;
-    }
-    QString errorString() const override { return port_.errorString(); }
-
-private:
-    PortFigures& f_;
-    int64_t lastReply_ = 0;
-    QtSerialPort port_; // the product's 5000 ms time-outs
-};
-
-// A window that does what the link asks and nothing more.
-class BenchWindow : public LinkWindow {
-public:
-    explicit BenchWindow(std::shared_ptr<DeviceState> s) : state_(std::move(s)) {}
-    DeviceState& State() override { return *state_; }
-    void AddLog(const QString&) override {}
-    void SetStatus(const QString&) override {}
-    void EnableControls(bool) override {}
-    void ShowDeviceInfo() override {}
-    void ShowModeAndSettings() override {}
-    void ShowExpertSettings() override {}
-    void ShowWeatherSettings() override {
-        if (onWeather) onWeather();
-    }
-    void ShowSchedule() override {}
-    void DrawChart() override {}
-    void DrawHealth() override {}
-    std::function<void()> onWeather;
-
-private:
-    std::shared_ptr<DeviceState> state_;
-};
 
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
@@ -114,123 +59,410 @@ double percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-} // namespace
+double median(std::vector<double> v) { return percentile(std::move(v), 0.5); }
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    LoadLanguage(LanguageChoice::English);
-    const int samples = argc > 1 ? std::max(10, QByteArray(argv[1]).toInt()) : 100;
+std::vector<double> intervalsMs(const std::vector<int64_t>& t, int64_t from, int64_t to) {
+    std::vector<double> d;
+    for (size_t i = 1; i < t.size(); ++i)
+        if (t[i - 1] >= from && t[i] <= to) d.push_back(double(t[i] - t[i - 1]) / 1000.0);
+    return d;
+}
 
-    // The device, with its arrivals of SetInfo lines noted on the server's thread.
+// The first arrival at or after each moment, in ms; moments without one are left out.
+std::vector<double> delaysMs(const std::vector<int64_t>& moments, const std::vector<int64_t>& arrivals) {
+    std::vector<double> d;
+    for (const int64_t m : moments) {
+        const auto it = std::lower_bound(arrivals.begin(), arrivals.end(), m);
+        if (it != arrivals.end()) d.push_back(double(*it - m) / 1000.0);
+    }
+    return d;
+}
+
+// Arrival times of the device's commands, noted on the server's thread.
+class Arrivals {
+public:
+    void watch(sim::Simulator& sim) {
+        sim.server().setLogSink([this](const QString& line) {
+            const int64_t t = nowUs();
+            std::lock_guard g(m_);
+            if (line.startsWith(QLatin1String("RX 01"))) setInfo_.push_back(t);
+            if (line.startsWith(QLatin1String("RX 82"))) getConfig_.push_back(t);
+        });
+    }
+    std::vector<int64_t> setInfo() {
+        std::lock_guard g(m_);
+        return setInfo_;
+    }
+    std::vector<int64_t> getConfig() {
+        std::lock_guard g(m_);
+        return getConfig_;
+    }
+
+private:
+    std::mutex m_;
+    std::vector<int64_t> setInfo_, getConfig_;
+};
+
+struct PortFigures {
+    std::atomic<int64_t> openedAt{0};
+    std::atomic<int64_t> bytes{0};
+};
+
+// Counts the bytes both ways and notes when the port opened.
+class CountingPort : public IPort {
+public:
+    explicit CountingPort(PortFigures& f) : f_(f) {}
+    bool open(const QString& n) override {
+        const bool ok = port_.open(n);
+        if (ok) f_.openedAt = nowUs();
+        return ok;
+    }
+    bool isOpen() const override { return port_.isOpen(); }
+    QString name() const override { return port_.name(); }
+    void close() override { port_.close(); }
+    bool purge() override { return port_.purge(); }
+    bool write(const QByteArray& d) override {
+        const bool ok = port_.write(d);
+        if (ok) f_.bytes += d.size();
+        return ok;
+    }
+    QByteArray read(int n) override {
+        QByteArray r = port_.read(n);
+        f_.bytes += r.size();
+        return r;
+    }
+    QString errorString() const override { return port_.errorString(); }
+
+private:
+    PortFigures& f_;
+    QtSerialPort port_; // the product's 5000 ms time-outs
+};
+
+// What ran on the window's thread between two ticks, and the stalls it explains.
+class StallWatch {
+public:
+    void note(const char* what, int64_t us) {
+        auto& e = sinceTick_[what];
+        e.first += 1;
+        e.second += us;
+    }
+    void tick() {
+        const int64_t t = nowUs();
+        if (last_) {
+            const int64_t gap = t - last_;
+            longest_ = std::max(longest_, gap);
+            if (gap > kStallUs) {
+                const int bucket = gap < 8000 ? 0 : gap < 16000 ? 1 : gap < 32000 ? 2 : 3;
+                ++buckets_[bucket];
+                for (const auto& [what, e] : sinceTick_) {
+                    auto& c = causes_[what];
+                    c.first += e.first;
+                    c.second += e.second;
+                }
+                if (sinceTick_.empty()) ++unexplained_;
+            }
+        }
+        sinceTick_.clear();
+        last_ = t;
+    }
+    // Starts a new phase; gives the longest gap of the phase that ended.
+    int64_t phase() {
+        const int64_t l = longest_;
+        longest_ = 0;
+        return l;
+    }
+    void print() const {
+        std::printf("    stalls over 4 ms: 4-8 ms %d, 8-16 ms %d, 16-32 ms %d, >= 32 ms %d; with nothing of the "
+                    "link's in them: %d\n",
+                    buckets_[0], buckets_[1], buckets_[2], buckets_[3], unexplained_);
+        for (const auto& [what, c] : causes_)
+            std::printf("      in them: %-22s %4d calls, %7.2f ms in all\n", what.c_str(), c.first,
+                        double(c.second) / 1000.0);
+    }
+
+private:
+    std::map<std::string, std::pair<int, int64_t>> sinceTick_, causes_;
+    int buckets_[4] = {};
+    int unexplained_ = 0;
+    int64_t last_ = 0, longest_ = 0;
+};
+
+// The real window, with every call the link makes timed.
+class TimedWindow : public LinkWindow {
+public:
+    TimedWindow(TfrmQuenda& w, StallWatch& s) : w_(w), s_(s) {}
+    DeviceState& State() override { return w_.State(); }
+    void AddLog(const QString& t) override { timed("AddLog", [&] { w_.AddLog(t); }); }
+    void SetStatus(const QString& t) override { timed("SetStatus", [&] { w_.SetStatus(t); }); }
+    void EnableControls(bool c) override { timed("EnableControls", [&] { w_.EnableControls(c); }); }
+    void ShowDeviceInfo() override { timed("ShowDeviceInfo", [&] { w_.ShowDeviceInfo(); }); }
+    void ShowModeAndSettings() override { timed("ShowModeAndSettings", [&] { w_.ShowModeAndSettings(); }); }
+    void ShowExpertSettings() override { timed("ShowExpertSettings", [&] { w_.ShowExpertSettings(); }); }
+    void ShowWeatherSettings() override {
+        timed("ShowWeatherSettings", [&] { w_.ShowWeatherSettings(); });
+        if (onWeather) onWeather();
+    }
+    void ShowSchedule() override { timed("ShowSchedule", [&] { w_.ShowSchedule(); }); }
+    void DrawChart() override { timed("DrawChart", [&] { w_.DrawChart(); }); }
+    void DrawHealth() override { timed("DrawHealth", [&] { w_.DrawHealth(); }); }
+    std::function<void()> onWeather;
+
+private:
+    template <class F> void timed(const char* what, F f) {
+        const int64_t t = nowUs();
+        f();
+        s_.note(what, nowUs() - t);
+    }
+    TfrmQuenda& w_;
+    StallWatch& s_;
+};
+
+// Every hand-over, timed as a whole (copies included).
+class TimedHost : public LinkHost {
+public:
+    TimedHost(std::shared_ptr<LinkHost> inner, StallWatch& s) : inner_(std::move(inner)), s_(s) {}
+    bool RunOnWindow(const WindowCall& fn) override {
+        return inner_->RunOnWindow([&](LinkWindow& w) {
+            const int64_t t = nowUs();
+            fn(w);
+            s_.note("hand-over (whole)", nowUs() - t);
+        });
+    }
+
+private:
+    std::shared_ptr<LinkHost> inner_;
+    StallWatch& s_;
+};
+
+struct Run {
+    double ratio = 0, elapsedMs = 0, wireMs = 0;
+    double p50 = 0, p99 = 0;
+    size_t samples = 0;
+    double pollIdleMs = 0, pollDragMs = 0;
+    double stallReadMs = 0, stallDragMs = 0;
+};
+
+void pump(QEventLoop& loop, int ms) {
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The paced device with 48 lines, its command arrivals noted; null when it cannot start.
+std::unique_ptr<sim::Simulator> startDevice(Arrivals& arrivals) {
     sim::SimConfig cfg;
     cfg.device.rows = 48;
     cfg.server.lineSpeed = true;
     cfg.server.bytesPerSecond = int(kBytesPerSecond);
-    sim::Simulator sim(cfg);
-    std::mutex arrivalsMutex;
-    std::vector<int64_t> setInfoArrivals;
-    sim.server().setLogSink([&](const QString& line) {
-        if (!line.startsWith(QLatin1String("RX 01"))) return;
-        const int64_t t = nowUs();
-        std::lock_guard g(arrivalsMutex);
-        setInfoArrivals.push_back(t);
-    });
+    auto sim = std::make_unique<sim::Simulator>(cfg);
+    arrivals.watch(*sim);
     QString error;
-    if (!sim.start(&error)) {
+    if (!sim->start(&error)) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-        return 2;
+        return nullptr;
     }
+    return sim;
+}
 
-    // The window's event loop, watched by a 1 ms timer.
-    int64_t lastTick = 0, longestGapUs = 0;
+bool measure(int samples, Run& out) {
+    Arrivals arrivals;
+    const auto device = startDevice(arrivals);
+    if (!device) return false;
+    sim::Simulator& sim = *device;
+
+    StallWatch stalls;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const int64_t t = nowUs();
-        if (lastTick) longestGapUs = std::max(longestGapUs, t - lastTick);
-        lastTick = t;
-    });
-    ticker.start(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { stalls.tick(); });
 
-    auto state = std::make_shared<DeviceState>();
-    BenchWindow window(state);
-    QtLinkHost qtHost(window);
+    WindowOptions o;
+    o.useTaskbar = false;
+    o.watchSystem = false;
+    o.startLink = [](const QString&, bool) {}; // the bench starts its own, timed link
+    o.enumeratePorts = [] { return QStringList{}; };
+    TfrmQuenda window(std::move(o));
+    window.show();
+    QEventLoop settle; // the window's first layout and drawing, before the link starts
+    pump(settle, 500);
+    TimedWindow timed(window, stalls);
+    QtLinkHost qtHost(timed);
+    auto host = std::make_shared<TimedHost>(qtHost.Host(), stalls);
     PortFigures port;
-    int64_t weatherAt = 0, bytesAtWeather = 0, commandsAtWeather = 0, linkSideAtWeather = 0;
+    int64_t weatherAt = 0, bytesAtWeather = 0;
     QEventLoop loop;
-    window.onWeather = [&] {
+    timed.onWeather = [&] {
         if (weatherAt) return;
         weatherAt = nowUs();
         bytesAtWeather = port.bytes; // the link waits while this runs
-        commandsAtWeather = port.commands;
-        linkSideAtWeather = port.linkSideUs;
         loop.quit();
     };
 
     TthdCom::Options opts;
     opts.makePort = [&] { return std::make_unique<CountingPort>(port); };
-    auto link = TthdCom::Create(state, qtHost.Host(), sim.portPath(), false, opts);
-
+    ticker.start(1);
+    pump(settle, 50);
+    stalls.phase();
+    auto link = TthdCom::Create(window.sharedState(), host, sim.portPath(), false, opts);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     loop.exec();
-    if (!weatherAt) {
-        std::fprintf(stderr, "no weather record within 30 s\n");
-        return 2;
-    }
-    const double elapsedMs = double(weatherAt - port.openedAt) / 1000.0;
-    const double wireMs = double(bytesAtWeather) / kBytesPerSecond * 1000.0;
+    out.stallReadMs = double(stalls.phase()) / 1000.0;
+    bool ok = weatherAt != 0;
+    if (!ok) std::fprintf(stderr, "no weather record within 30 s\n");
 
-    // (b): raises at random moments against the link's idle pace, each one served before
-    // the next (the longest path, a poll in flight, is well under 60 ms).
-    std::vector<int64_t> raisedAt;
-    int raised = 0;
-    QTimer raiser;
-    raiser.setSingleShot(true);
-    QObject::connect(&raiser, &QTimer::timeout, [&] {
-        if (raised == samples) {
-            loop.quit();
-            return;
-        }
-        ++raised;
-        raisedAt.push_back(nowUs());
-        state->Info.Channel[0] = int16_t(raised % 4097); // the slider's new level
-        state->raise(rqSetChannels);
-        raiser.start(60 + int(QRandomGenerator::global()->bounded(40)));
-    });
-    raiser.start(50);
-    QTimer::singleShot(samples * 200 + 5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    QTimer::singleShot(100, &loop, &QEventLoop::quit); // the last line's arrival
-    loop.exec();
+    // Idle: the poll's own pace.
+    const int64_t idleFrom = nowUs();
+    if (ok) pump(loop, 3000);
+    stalls.phase();
+    const int64_t idleTo = nowUs();
 
-    std::vector<double> delays;
-    {
-        std::lock_guard g(arrivalsMutex);
-        for (size_t i = 0; i < raisedAt.size() && i < setInfoArrivals.size(); ++i)
-            delays.push_back(double(setInfoArrivals[i] - raisedAt[i]) / 1000.0);
+    // The drag: the slider held down and moved at random moments, each move reaching
+    // the device before the next.
+    auto* slider = window.findChild<QSlider*>(QStringLiteral("trb0"));
+    std::vector<int64_t> movedAt;
+    if (ok && slider) {
+        window.ShowChannelsPage();
+        slider->setSliderDown(true);
+        stalls.phase();
+        QTimer mover;
+        mover.setSingleShot(true);
+        QObject::connect(&mover, &QTimer::timeout, [&] {
+            if (int(movedAt.size()) == samples) {
+                loop.quit();
+                return;
+            }
+            movedAt.push_back(nowUs());
+            slider->setValue(1 + int(movedAt.size() % 2) * 2000 + int(movedAt.size() % 97));
+            mover.start(40 + int(QRandomGenerator::global()->bounded(40)));
+        });
+        mover.start(50);
+        QTimer::singleShot(samples * 200 + 5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        pump(loop, 100); // the last line's arrival
+        out.stallDragMs = double(stalls.phase()) / 1000.0;
+        slider->setSliderDown(false);
     }
-    const double lineMs = 107.0 / kBytesPerSecond * 1000.0; // "01", 104 digits, line feed
+    const int64_t dragTo = nowUs();
 
     qtHost.BeginClose();
     link->Terminate();
     ticker.stop();
     const bool ended = TthdCom::WaitForThreads(7000);
     sim.stop();
-
-    const double ratio = elapsedMs / wireMs;
-    const double median = percentile(delays, 0.5), p95 = percentile(delays, 0.95);
-    std::printf("(a) open to first weather display: %.1f ms for %lld bytes (wire %.1f ms): ratio %.3f "
-                "(goal <= 1.15)\n",
-                elapsedMs, static_cast<long long>(bytesAtWeather), wireMs, ratio);
-    std::printf("    link side between a reply and the next command: %.1f ms over %lld commands; the rest is "
-                "the paced line and the pty\n",
-                double(linkSideAtWeather) / 1000.0, static_cast<long long>(commandsAtWeather));
-    std::printf("(b) rqSetChannels to SetInfo at the device, %zu samples: median %.1f ms, 95th %.1f ms "
-                "(line complete at 115200 baud: +%.1f ms -> median %.1f, 95th %.1f; goal median <= 25 ms)\n",
-                delays.size(), median, p95, lineMs, median + lineMs, p95 + lineMs);
-    std::printf("(c) longest event-loop stall: %.1f ms (goal < 16 ms)\n", double(longestGapUs) / 1000.0);
     if (!ended) std::printf("warning: the link thread did not end\n");
-    const bool met =
-        ratio <= 1.15 && median + lineMs <= 25 && longestGapUs < 16000 && delays.size() == size_t(samples);
+
+    out.elapsedMs = double(weatherAt - port.openedAt) / 1000.0;
+    out.wireMs = double(bytesAtWeather) / kBytesPerSecond * 1000.0;
+    out.ratio = out.elapsedMs / out.wireMs;
+    const auto delays = delaysMs(movedAt, arrivals.setInfo());
+    out.samples = delays.size();
+    out.p50 = percentile(delays, 0.5);
+    out.p99 = percentile(delays, 0.99);
+    const auto polls = arrivals.getConfig();
+    out.pollIdleMs = median(intervalsMs(polls, idleFrom, idleTo));
+    out.pollDragMs = median(intervalsMs(polls, idleTo, dragTo));
+
+    std::printf("run: (a) %.1f ms for %lld bytes (wire %.1f ms) ratio %.3f | (b) %zu moves: median %.2f ms, "
+                "99th %.2f ms | (c) longest stall: reads %.1f ms, drag %.1f ms | (d) poll: idle %.0f ms, "
+                "drag %.0f ms\n",
+                out.elapsedMs, static_cast<long long>(bytesAtWeather), out.wireMs, out.ratio, out.samples, out.p50,
+                out.p99, out.stallReadMs, out.stallDragMs, out.pollIdleMs, out.pollDragMs);
+    stalls.print();
+    return ok && slider && out.samples == size_t(samples);
+}
+
+// The program built beside this bench on a real X display, keys pressed by xdotool.
+int measureX11(int presses) {
+    Arrivals arrivals;
+    const auto device = startDevice(arrivals);
+    if (!device) return 2;
+    sim::Simulator& sim = *device;
+    QProcess program;
+    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quenda"), {sim.portPath()});
+    if (!program.waitForStarted(10000)) {
+        std::fprintf(stderr, "cannot start the program\n");
+        return 2;
+    }
+    QEventLoop loop;
+    // Connected and read: the poll is running.
+    QElapsedTimer waited;
+    waited.start();
+    while (arrivals.getConfig().size() < 3 && waited.elapsed() < 60000)
+        pump(loop, 100);
+    const int focus = QProcess::execute(QStringLiteral("xdotool"),
+                                        {QStringLiteral("search"), QStringLiteral("--sync"),
+                                         QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                         QStringLiteral("quenda"), QStringLiteral("windowfocus"),
+                                         QStringLiteral("--sync")});
+    pump(loop, 500);
+    // One xdotool reads its commands from a pipe, so a press costs no process start.
+    QProcess xdo;
+    xdo.start(QStringLiteral("xdotool"), {QStringLiteral("-")});
+    xdo.waitForStarted(5000);
+    std::vector<int64_t> pressedAt;
+    for (int i = 0; i < presses; ++i) {
+        pressedAt.push_back(nowUs());
+        xdo.write(i % 2 == 0 ? "key --delay 0 ctrl+2\n" : "key --delay 0 ctrl+0\n");
+        xdo.waitForBytesWritten(1000);
+        pump(loop, 300);
+    }
+    pump(loop, 300);
+    xdo.closeWriteChannel();
+    xdo.waitForFinished(5000);
+    program.terminate();
+    program.waitForFinished(10000);
+    sim.stop();
+
+    const auto lines = arrivals.setInfo();
+    size_t reached = 0;
+    for (size_t i = 0; i < pressedAt.size(); ++i) {
+        const int64_t until = i + 1 < pressedAt.size() ? pressedAt[i + 1] : INT64_MAX;
+        reached += std::any_of(lines.begin(), lines.end(), [&](int64_t t) { return t >= pressedAt[i] && t < until; });
+    }
+    const auto d = delaysMs(pressedAt, lines);
+    const double p10 = percentile(d, 0.1), p50 = percentile(d, 0.5), p90 = percentile(d, 0.9);
+    std::printf("(e) xdotool on a real display (focus %s): %zu of %d presses reached the device as SetInfo; press "
+                "to line: p10 %.1f ms, median %.1f ms, p90 %.1f ms, spread p90-p10 %.1f ms (goal: all, spread <= "
+                "4 ms)\n",
+                focus == 0 ? "ok" : "failed", reached, presses, p10, p50, p90, p90 - p10);
+    return reached == size_t(presses) && p90 - p10 <= 4 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool x11 = argc > 1 && QByteArray(argv[1]) == "--x11";
+    if (!x11 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // the window's settings stay away from the user's
+    LoadLanguage(LanguageChoice::English);
+    const int argIndex = x11 ? 2 : 1;
+    const int count = argc > argIndex ? std::max(10, QByteArray(argv[argIndex]).toInt()) : (x11 ? 24 : 200);
+    if (x11) return measureX11(count);
+
+    std::vector<Run> runs(3);
+    bool complete = true;
+    for (Run& r : runs)
+        complete = measure(count, r) && complete;
+    auto mid = [&](double Run::*f) {
+        std::vector<double> v;
+        for (const Run& r : runs)
+            v.push_back(r.*f);
+        return median(v);
+    };
+    double worstRead = 0, worstDrag = 0;
+    for (const Run& r : runs) {
+        worstRead = std::max(worstRead, r.stallReadMs);
+        worstDrag = std::max(worstDrag, r.stallDragMs);
+    }
+    const double ratio = mid(&Run::ratio), p50 = mid(&Run::p50), p99 = mid(&Run::p99),
+                 pollIdle = mid(&Run::pollIdleMs), pollDrag = mid(&Run::pollDragMs);
+    std::printf("median of 3 runs:\n");
+    std::printf("  (a) initial reads against wire time: ratio %.3f (goal <= 1.03)\n", ratio);
+    std::printf("  (b) move to SetInfo at the device: median %.2f ms, 99th %.2f ms (goal <= 1 / <= 5 ms)\n", p50, p99);
+    std::printf("  (c) longest stall: reads %.1f ms, drag %.1f ms; worst of the runs %.1f / %.1f ms (goal < 16 ms "
+                "in each run)\n",
+                mid(&Run::stallReadMs), mid(&Run::stallDragMs), worstRead, worstDrag);
+    std::printf("  (d) poll interval: idle %.0f ms, drag %.0f ms (goal 450-550 ms)\n", pollIdle, pollDrag);
+    const bool met = complete && ratio <= 1.03 && p50 <= 1 && p99 <= 5 && worstRead < 16 && worstDrag < 16 &&
+                     pollIdle >= 450 && pollIdle <= 550 && pollDrag >= 450 && pollDrag <= 550;
     return met ? 0 : 1;
 }

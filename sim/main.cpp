@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
     quenda::sim::SimConfig config;
     QString message;
     if (!quenda::sim::parseArguments(app.arguments(), config, &message)) {
-        const bool help = app.arguments().contains(QStringLiteral("--help")) ||
-                          app.arguments().contains(QStringLiteral("-h"));
+        const QStringList& a = app.arguments();
+        const bool help = a.contains(QStringLiteral("--help")) || a.contains(QStringLiteral("-h")) ||
+                          a.contains(QStringLiteral("--version")) || a.contains(QStringLiteral("-v"));
         std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(message));
         return help ? 0 : 2;
     }

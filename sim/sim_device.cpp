@@ -606,8 +606,13 @@ Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p
         if (p.size() != sizeof(TFirmwareBlock)) return rejected();
         TFirmwareBlock b;
         fromPayload(b, p);
-        // The last kilobyte holds the bootloader itself.
-        if (uint32_t(b.Address) + 64 > opt_.flashSize - 1024) return rejected();
+        if (auto f = failBlocks_.find(b.Address); f != failBlocks_.end() && f->second > 0) {
+            --f->second;
+            events << QStringLiteral("block 0x%1 lost").arg(b.Address, 4, 16, QLatin1Char('0'));
+            return {};
+        }
+        // Whole blocks only, and the last kilobyte holds the bootloader itself.
+        if (b.Address % sizeof b.Data || uint32_t(b.Address) + 64 > opt_.flashSize - 1024) return rejected();
         std::memcpy(&flash_[b.Address], b.Data, 64);
         ++blocks_;
         lowWritten_ = lowWritten_ < 0 ? b.Address : std::min<int64_t>(lowWritten_, b.Address);
@@ -691,6 +696,11 @@ void SimDevice::setClock(const QDateTime& t) {
     advance();
     deviceMs_ = epoch().msecsTo(QDateTime(t.date(), t.time(), Qt::UTC));
     resetTimers();
+}
+
+void SimDevice::failBlock(uint16_t address, int times) {
+    Lock g(m_);
+    failBlocks_[address] = times;
 }
 
 std::vector<uint8_t> SimDevice::flash() {

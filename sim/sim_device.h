@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -88,6 +89,9 @@ public:
     void setClock(const QDateTime& t);
 
     // Bootloader side of a firmware update.
+    // The next `times` blocks written at `address` go unanswered, as a block lost on
+    // the line; the one after is taken.
+    void failBlock(uint16_t address, int times);
     std::vector<uint8_t> flash();
     int blocksWritten();
     int resets();
@@ -140,6 +144,7 @@ private:
     int rowOverride_ = -1, overriddenAt_ = -1;  // CurrentRow chosen by SetInfo
     int nextScheduleRow_ = 0;
     std::vector<uint8_t> flash_;
+    std::map<uint16_t, int> failBlocks_; // block address -> writes still to go unanswered
     int blocks_ = 0, resets_ = 0, saves_ = 0;
     int64_t lowWritten_ = -1, highWritten_ = -1;
 };

@@ -1,6 +1,7 @@
 #include "sim/simulator.h"
 
 #include <QCommandLineParser>
+#include <quenda_version.h>
 
 namespace quenda::sim {
 
@@ -27,11 +28,12 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     p.setApplicationDescription(QStringLiteral(
         "Plays the LED controller on a pseudo-terminal. Prints the terminal's path on the first line."));
     p.addHelpOption();
+    p.addVersionOption();
     const QCommandLineOption link("link", "Also make a symbolic link to the terminal at PATH.", "PATH");
     const QCommandLineOption state("state", "Settings file: SaveEEPROM writes it, start-up loads it.",
                                    "FILE");
     const QCommandLineOption hardware("hardware", "Hardware type reported by the application (5).", "N");
-    const QCommandLineOption version("version", "Firmware version reported (5).", "N");
+    const QCommandLineOption version("firmware-version", "Firmware version reported (5).", "N");
     const QCommandLineOption bootloader("bootloader", "Start in the bootloader.");
     const QCommandLineOption rows("rows", "Schedule rows, 0..127 (24).", "N");
     const QCommandLineOption noWater("no-water", "No water-temperature sensor (0x7FFF).");
@@ -69,6 +71,10 @@ bool parseArguments(const QStringList& args, SimConfig& config, QString* message
     if (!p.parse(args)) return fail(p.errorText());
     if (p.isSet(QStringLiteral("help"))) {
         if (message) *message = p.helpText();
+        return false;
+    }
+    if (p.isSet(QStringLiteral("version"))) {
+        if (message) *message = QStringLiteral("quenda-sim " QUENDA_VERSION);
         return false;
     }
     if (!p.positionalArguments().isEmpty())

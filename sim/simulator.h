@@ -39,7 +39,7 @@ struct SimConfig {
 };
 
 // Command line of quenda-sim (args[0] is the program). False with a message on error
-// or for --help (message = the help text, error empty).
+// or for --help and --version (message = the text to print).
 bool parseArguments(const QStringList& args, SimConfig& config, QString* message);
 
 class Simulator {

@@ -5,6 +5,8 @@
 #include "astro/geo_text.h"
 #include "astro/utc_offset.h"
 
+#include <quenda_version.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
@@ -256,9 +258,10 @@ Options ParseOptions(QCommandLineParser& p, const QStringList& args) {
                        "sidereal time and the moon's phase.\nExample: almanac --lat 50.1 --lon 8.5 --zone 1 "
                        "--date 2026-12-08"));
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({lat, lon, zone, date, to, time, json});
     if (!p.parse(args)) throw UsageError(p.errorText());
-    if (p.isSet(QStringLiteral("help"))) return {};
+    if (p.isSet(QStringLiteral("help")) || p.isSet(QStringLiteral("version"))) return {};
     if (!p.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
     for (const auto* single : {&lat, &lon, &zone, &date, &to})
@@ -294,6 +297,7 @@ Options ParseOptions(QCommandLineParser& p, const QStringList& args) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("almanac"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUENDA_VERSION));
     QCommandLineParser parser;
     Options opt;
     try {
@@ -304,6 +308,10 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("almanac %s\n", QUENDA_VERSION);
         return 0;
     }
 

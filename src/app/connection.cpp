@@ -1,5 +1,6 @@
 #include "app/connection.h"
 
+#include "app/bluetooth_control.h"
 #include "app/file_menu.h"
 #include "app/command_line.h"
 #include "app/demo_device.h"
@@ -60,6 +61,9 @@ ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(
         };
         arrivals_ = new PortArrivalWatcher(o, this);
         connect(arrivals_, &PortArrivalWatcher::portsArrived, this, &ConnectionControl::portsArrived);
+        // A controller just paired and made reachable arrives like a plugged-in adapter.
+        if (w_.bluetooth())
+            connect(w_.bluetooth(), &BluetoothControl::portsChanged, arrivals_, &PortArrivalWatcher::rescan);
         power_ = new SuspendWatcher(this);
         connect(power_, &SuspendWatcher::suspending, this, &ConnectionControl::systemSuspending);
         connect(power_, &SuspendWatcher::resuming, this, &ConnectionControl::systemResuming);
@@ -69,11 +73,15 @@ ConnectionControl::ConnectionControl(TfrmQuenda& window) : QObject(&window), w_(
 ConnectionControl::~ConnectionControl() = default;
 
 QStringList ConnectionControl::enumerate() const {
-    return w_.options().enumeratePorts ? w_.options().enumeratePorts() : SerialPortEntries();
+    if (w_.options().enumeratePorts) return w_.options().enumeratePorts();
+    // The system's serial ports, then the reachable Bluetooth controllers.
+    QStringList entries = SerialPortEntries();
+    if (w_.bluetooth()) entries += w_.bluetooth()->portEntries();
+    return entries;
 }
 
 void ConnectionControl::ListSerialPorts() {
-    quenda::ListSerialPorts(w_.portList(), [this](const QString& t) { w_.AddLog(t); }, w_.options().enumeratePorts);
+    quenda::ListSerialPorts(w_.portList(), [this](const QString& t) { w_.AddLog(t); }, [this] { return enumerate(); });
     w_.portList() = InArrivalOrder(arrivalOrder_, w_.portList());
     arrivalOrder_ = w_.portList();
 }
@@ -278,8 +286,10 @@ QString ConnectionControl::helpPage(const QString& item) const {
                    : item == QLatin1String("mnuSoftware") ? QStringLiteral("software")
                                                           : QStringLiteral("faq");
     name += german ? QStringLiteral("-de.html") : QStringLiteral("-en.html");
-    // Shipped beside the program; a source checkout keeps them in resources/help.
+    // Beside the program in a build, under share/ when installed; a source checkout keeps
+    // them in resources/help.
     for (const QString& dir : {QCoreApplication::applicationDirPath() + QStringLiteral("/help"),
+                               QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quenda/help"),
                                QStringLiteral(QUENDA_SOURCE_DIR "/resources/help")}) {
         const QFileInfo fi(QDir(dir).filePath(name));
         if (fi.exists()) return QUrl::fromLocalFile(fi.absoluteFilePath()).toString();

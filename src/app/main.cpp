@@ -3,11 +3,24 @@
 #include "app/quit_signals.h"
 #include "link/link_thread.h"
 
+#include <quenda_version.h>
+
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("quenda %s\n", QUENDA_VERSION);
+            return 0;
+        }
+    }
     quenda::suppressSystemErrorDialogs();
     quenda::QuendaApplication app(argc, argv);
     app.setOrganizationName(QStringLiteral("Drevanilux2"));
     app.setApplicationName(QStringLiteral("quenda"));
+    app.setApplicationVersion(QStringLiteral(QUENDA_VERSION));
 
     quenda::WindowOptions options;
     options.args = app.arguments().mid(1);

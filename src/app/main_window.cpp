@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 
+#include "app/bluetooth_control.h"
 #include "app/connection.h"
 #include "app/file_menu.h"
 #include "app/page_menu.h"
 #include "pages/enable_table.h"
+#include "app/firmware_control.h"
+#include "bluetooth/bluetooth_ports.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -13,6 +16,8 @@
 #include "pages/page.h"
 #include "schedule/schedule_page.h"
 #include "status/status_display.h"
+
+#include <quenda_version.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -84,11 +89,13 @@ void TfrmQuenda::FormCreate() {
     log_->setClock([this] { return clock_->now(); });
     linkHost_ = std::make_unique<QtLinkHost>(static_cast<LinkWindow&>(*this), this);
     buildMenus();
+    firmware_ = new FirmwareControl(*this);
     scaleToScreen();
     const QString exe = options_.programFile.isEmpty() ? QCoreApplication::applicationFilePath() : options_.programFile;
     const QString backupNote = chooseProgramDir(exe);
 
     portName_.clear();
+    bluetooth_ = new BluetoothControl(*this);
     connection_ = new ConnectionControl(*this);
     fileMenu_ = new FileMenu(*this);
     connection_->LoadLastPort();
@@ -279,6 +286,8 @@ const MenuRow kMenus[] = {
     {nullptr, "mnuHardware", "Hardware manual", kNoKey, nullptr, kPlain},
     {nullptr, "mnuSoftware", "Software manual / updates", kNoKey, nullptr, kPlain},
     {nullptr, "mnuFAQ", "FAQ / error tracking", QKeyCombination(Qt::Key_F1), nullptr, kPlain},
+    {nullptr, nullptr, nullptr, kNoKey, nullptr, kPlain},
+    {nullptr, "mnuAbout", "About Quenda...", kNoKey, &T::mnuAboutClick, kPlain},
 };
 } // namespace
 
@@ -324,14 +333,17 @@ void TfrmQuenda::buildMenus() {
     mnuShowRC433_ = findChild<QAction*>(QStringLiteral("mnuShowRC433"));
 }
 
-QString TfrmQuenda::fileDescription(const QString& path) {
-    const QFileInfo fi(path);
-    if (!fi.exists()) return QString();
-    const QLocale loc = QLocale::system();
-    return QDir::toNativeSeparators(fi.absoluteFilePath()) + QLatin1Char(' ') +
-           loc.toString(fi.lastModified(), QLocale::ShortFormat) + QLatin1Char(' ') + QString::number(fi.size()) +
-           QLatin1Char(' ') + Msg(QStringLiteral("Bytes"));
+void TfrmQuenda::mnuAboutClick() {
+    // The tool's own text, not one of the device's message tables.
+    const bool german = ActiveLanguage() == kGerman;
+    const char* caption = german ? "Über Quenda" : "About Quenda";
+    const char* line = german ? "Steuerprogramm für einen zwölfkanaligen LED-Lichtcontroller."
+                              : "Control tool for a twelve-channel LED lighting controller.";
+    dialogs().about(this, QString::fromUtf8(caption),
+                    QStringLiteral("Quenda " QUENDA_VERSION "\n") + QString::fromUtf8(line));
 }
+
+QString TfrmQuenda::fileDescription(const QString& path) { return FileDescription(path); }
 
 void TfrmQuenda::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
@@ -358,6 +370,7 @@ void TfrmQuenda::FormDestroy() {
     // From here on the link's hand-overs are refused, so it cannot wait on this
     // window; then give it at most half a second to finish.
     if (linkHost_) linkHost_->BeginClose();
+    if (bluetooth_) bluetooth_->Close(100);
     if (link_) {
         link_->Terminate();
         link_->WaitFinished(); // at most 10 checks, 50 ms apart
@@ -394,6 +407,14 @@ void TfrmQuenda::ShowChannelsPage() {
 
 void TfrmQuenda::SetTaskbarProgress(uint64_t completed, uint64_t total) {
     if (taskbar_) taskbar_->setProgress(completed, total);
+    firmware_->SetProgress(completed, total);
+}
+
+QString TfrmQuenda::ChooseFirmwareFile() { return firmware_->ChooseFirmwareFile(); }
+
+void TfrmQuenda::FirmwareTransferEnded() {
+    if (taskbar_) taskbar_->setProgress(1, 1); // the full bar that shows the link state
+    firmware_->TransferEnded();
 }
 
 void TfrmQuenda::setTabVisible(const QString& pageName, bool visible) {
@@ -419,6 +440,7 @@ void TfrmQuenda::EnableControls(bool connected) {
     for (auto* p : allPages()) p->controlsEnabled(connected);
     if (connected) {
         if (taskbar_) taskbar_->setState(TaskbarProgress::State::Normal);
+        firmware_->Connected();
         return;
     }
     if (wasConnected) ShowPage(page(QStringLiteral("tsMessages")));
@@ -465,7 +487,8 @@ void TfrmQuenda::startLink() {
     if (options_.makeLink)
         link_ = options_.makeLink(state_, linkHost_->Host(), portName_, debugMessages_);
     else
-        link_ = TthdCom::Create(state_, linkHost_->Host(), portName_, debugMessages_);
+        link_ = TthdCom::Create(state_, linkHost_->Host(), portName_, debugMessages_,
+                                {[] { return std::make_unique<LinkPort>(); }, {}});
     if (taskbar_) taskbar_->setState(TaskbarProgress::State::Paused);
 }
 
@@ -479,7 +502,7 @@ void TfrmQuenda::GeoNow(bool raiseSetTime) {
     const QDateTime now = clock_->now();
     state_->setClock({now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute(),
                      now.time().second(), now.time().msec()});
-    if (raiseSetTime) state_->raise(rqSetTime);
+    if (raiseSetTime) state_->raiseFromWindow(rqSetTime);
 }
 
 // ---- Menus --------------------------------------------------------------------
@@ -584,9 +607,15 @@ void TfrmQuenda::mnuSetTimeDateClick() {
     if (auto* geo = qobject_cast<GeoPage*>(page(QStringLiteral("tsGeo")))) geo->btnNowClick();
 }
 
-void TfrmQuenda::mnuDiscoverClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+void TfrmQuenda::mnuDiscoverClick() { bluetooth_->mnuDiscoverClick(); }
 
-void TfrmQuenda::mnuRemoveClick() { ShowPage(page(QStringLiteral("tsMessages"))); }
+void TfrmQuenda::mnuRemoveClick() { bluetooth_->mnuRemoveClick(); }
+
+void TfrmQuenda::BringToFront() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
 
 void TfrmQuenda::memDblClick() { connection_->memDblClick(); }
 

@@ -29,7 +29,10 @@ class Page;
 class TthdCom;
 class ConnectionControl;
 class FileMenu;
+class FirmwareControl;
 class StatusDisplay;
+class TthdDiscover;
+class BluetoothControl;
 
 // Platform pieces the window can be given (tests replace them).
 struct WindowOptions {
@@ -46,7 +49,9 @@ struct WindowOptions {
         makeLink;
     // Serial-port entries for the Connection menu; empty: the system's ports.
     std::function<QStringList()> enumeratePorts;
-    bool watchSystem = true; // port arrivals and suspend/resume
+    bool watchSystem = true; // port arrivals, suspend/resume, the Bluetooth daemon
+    // Replaces the Bluetooth install and uninstall runs (tests give them a mock stack).
+    std::function<std::shared_ptr<TthdDiscover>(std::shared_ptr<LinkHost>, bool install)> makeDiscover;
     // With no port given or remembered and no serial hardware, start on the demo device.
     bool demoWhenIdle = false;
 };
@@ -63,6 +68,8 @@ public:
     // ---- WindowServices ----
     DeviceState& state() override { return *state_; }
     DeviceState& State() override { return *state_; }
+    // For a link started from outside (the bench), which must share the block.
+    std::shared_ptr<DeviceState> sharedState() const { return state_; }
     void AddLog(const QString& text) override;
     void ShowPage(QWidget* page) override;
     void SetMode(int mode) override;
@@ -89,6 +96,8 @@ public:
     // Every page, in tab order.
     QList<Page*> allPages() const;
     void SetTaskbarProgress(uint64_t completed, uint64_t total) override;
+    QString ChooseFirmwareFile() override;
+    void FirmwareTransferEnded() override;
 
     // Window state.
     const QString& portName() const override { return portName_; }
@@ -122,6 +131,7 @@ public slots:
     void mnuLoadReefClick();
     void mnuHealthClick();
     void mnuDebugClick();
+    void mnuAboutClick();
     void mnuSetTimeDateClick();
     void mnuDiscoverClick();
     void mnuRemoveClick();
@@ -137,7 +147,11 @@ public slots:
     QStringList& portList() { return portList_; }
     const WindowOptions& options() const { return options_; }
     ConnectionControl* connection() const { return connection_; }
+    BluetoothControl* bluetooth() const { return bluetooth_; }
+    std::shared_ptr<LinkHost> linkHost() const { return linkHost_->Host(); }
+    void BringToFront() override;
     FileMenu* fileMenu() const { return fileMenu_; }
+    FirmwareControl* firmware() const { return firmware_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -170,7 +184,9 @@ private:
     std::unique_ptr<QtLinkHost> linkHost_;
     std::shared_ptr<TthdCom> link_;
     ConnectionControl* connection_ = nullptr;
+    BluetoothControl* bluetooth_ = nullptr;
     FileMenu* fileMenu_ = nullptr;
+    FirmwareControl* firmware_ = nullptr;
     std::shared_ptr<Dialogs> dialogs_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<TaskbarProgress> taskbar_;

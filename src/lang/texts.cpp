@@ -1,6 +1,8 @@
 #include "lang/texts.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
@@ -246,6 +248,14 @@ QStringList FormControlNames(int language) {
             out.append(control);
     }
     return out;
+}
+
+QString FileDescription(const QString& path) {
+    const QFileInfo fi(path);
+    if (!fi.exists()) return QString();
+    return QDir::toNativeSeparators(fi.absoluteFilePath()) + QLatin1Char(' ') +
+           QLocale::system().toString(fi.lastModified(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           QString::number(fi.size()) + QLatin1Char(' ') + Msg(QStringLiteral("Bytes"));
 }
 
 } // namespace quenda

@@ -103,6 +103,10 @@ QString Msg(const QString& key);
 // formatting error the text is returned unformatted (line breaks expanded).
 QString MsgFmt(const QString& key, const QStringList& args);
 
+// A file described for the log: its path, last-modified local date and time, size
+// and "bytes"; empty when there is no such file.
+QString FileDescription(const QString& path);
+
 // The letter of channel n: "A" for 0 ... "L" for 11 (any n up to 25 gives its
 // letter); an empty text for n outside 0..25.
 QString ChannelLetter(int n);

@@ -16,13 +16,62 @@ static_assert(sizeof(TransferBuffer::Payload) >= sizeof(TExpertWeather) &&
 
 DeviceState::DeviceState() = default;
 
-void DeviceState::raise(uint32_t bits) {
-    std::lock_guard g(StateLock);
+void DeviceState::raiseLocked(uint32_t bits) {
     requests_ |= bits;
+    ++raises_;
 }
+
+void DeviceState::raise(uint32_t bits) {
+    {
+        std::lock_guard g(StateLock);
+        raiseLocked(bits);
+    }
+    raised_.notify_all();
+}
+
+void DeviceState::raiseFromWindow(uint32_t bits) {
+    {
+        std::lock_guard g(StateLock);
+        if (bits & (rqSetTime | rqSetChannels | rqSetRow)) {
+            infoCopy_ = Info;
+            infoCopied_ = true;
+        }
+        raiseLocked(bits);
+    }
+    raised_.notify_all();
+}
+
 void DeviceState::assignRequests(uint32_t word) {
+    {
+        std::lock_guard g(StateLock);
+        requests_ = word;
+        ++raises_;
+    }
+    raised_.notify_all();
+}
+
+uint64_t DeviceState::raises() {
     std::lock_guard g(StateLock);
-    requests_ = word;
+    return raises_;
+}
+
+void DeviceState::waitForRaise(uint64_t seen, std::chrono::milliseconds timeout,
+                               const std::function<bool()>& stop) {
+    std::unique_lock lock(StateLock);
+    raised_.wait_for(lock, timeout, [&] { return raises_ != seen || stop(); });
+}
+
+void DeviceState::wakeWaiters() {
+    { std::lock_guard g(StateLock); } // a waiter between its check and its sleep cannot miss this
+    raised_.notify_all();
+}
+
+bool DeviceState::takeInfoCopy(TransferBuffer& b, uint32_t servedBit) {
+    std::lock_guard g(StateLock);
+    if (!infoCopied_ || !(requests_ & servedBit)) return false;
+    requests_ &= ~servedBit;
+    copyOut(infoCopy_, b);
+    return true;
 }
 void DeviceState::clearRequests(uint32_t bits) {
     std::lock_guard g(StateLock);
@@ -38,12 +87,15 @@ uint32_t DeviceState::requests() {
 }
 
 void DeviceState::markRowsForUpload(int first, int last) {
-    std::lock_guard g(StateLock);
-    const int n = static_cast<int>(UploadMarks.size());
-    first = std::max(first, 0);
-    last = std::min(last, n - 1);
-    for (int i = first; i <= last; ++i) UploadMarks[static_cast<std::size_t>(i)] = 1;
-    requests_ |= rqSetSchedule;
+    {
+        std::lock_guard g(StateLock);
+        const int n = static_cast<int>(UploadMarks.size());
+        first = std::max(first, 0);
+        last = std::min(last, n - 1);
+        for (int i = first; i <= last; ++i) UploadMarks[static_cast<std::size_t>(i)] = 1;
+        raiseLocked(rqSetSchedule);
+    }
+    raised_.notify_all();
 }
 
 bool DeviceState::isMarked(int row) {
@@ -75,6 +127,7 @@ void DeviceState::storeInfo(const TransferBuffer& b) {
     requests_ &= ~uint32_t(rqGetInfo);
     if (requests_ & (rqSetTime | rqSetChannels | rqSetRow)) return; // the user's newer edit wins
     copyIn(Info, b);
+    infoCopied_ = false; // a later retry of a write loads the record as it is now
     resizeScheduleLocked(Info.RowCount);
 }
 

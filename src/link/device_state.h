@@ -10,7 +10,10 @@
 #include "link/records.h"
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -71,7 +74,11 @@ public:
     std::mutex StateLock;
 
     // ---- Request word (each call takes StateLock once) ----
+    // Every raise wakes a link waiting in waitForRaise().
     void raise(uint32_t bits);
+    // The window's raise: also keeps a copy of Info when a SetInfo bit is raised, so
+    // the link sends the edit without waiting for the window's thread.
+    void raiseFromWindow(uint32_t bits);
     void assignRequests(uint32_t word); // replaces the whole word
     void clearRequests(uint32_t bits);
     bool isRaised(uint32_t bits);       // any of the bits
@@ -83,6 +90,18 @@ public:
     bool allRead();
     // A write of the line failed: it is known no longer and is read again.
     void forgetRow(int row);
+
+    // ---- The link's idle wait ----
+    // How many raises there were so far; with waitForRaise, none is missed.
+    uint64_t raises();
+    // Waits up to `timeout` for a raise after `seen` was read, or until stop() holds
+    // (checked under StateLock; whoever makes it true calls wakeWaiters()).
+    void waitForRaise(uint64_t seen, std::chrono::milliseconds timeout, const std::function<bool()>& stop);
+    void wakeWaiters();
+
+    // Link thread: the Info copy kept by raiseFromWindow() into the buffer, clearing
+    // servedBit; false (nothing changed) when there is no copy or the bit is not raised.
+    bool takeInfoCopy(TransferBuffer& b, uint32_t servedBit);
 
     // ---- Copy operations (window's thread; each holds StateLock throughout) ----
     void storeInfo(const TransferBuffer& b);
@@ -116,7 +135,13 @@ public:
     void setClock(const ClockValue& c);
 
 private:
+    void raiseLocked(uint32_t bits);
+
     uint32_t requests_ = 0; // guarded by StateLock
+    uint64_t raises_ = 0;   // guarded by StateLock
+    std::condition_variable raised_;
+    TInfo infoCopy_{};      // guarded by StateLock
+    bool infoCopied_ = false;
     void resizeScheduleLocked(int rows);
 };
 

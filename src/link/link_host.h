@@ -52,6 +52,11 @@ public:
     }
     // The chosen firmware file, empty when the user cancels.
     virtual QString ChooseFirmwareFile() { return {}; }
+    // Raises the window (restored when minimised), so that a pairing prompt of the
+    // system appears in front of it.
+    virtual void BringToFront() {}
+    // The firmware transfer has ended (sent, failed or cut short).
+    virtual void FirmwareTransferEnded() {}
 };
 
 // The records the link reads and writes whole.

@@ -2,6 +2,7 @@
 
 #include "lang/texts.h"
 #include "link/device_codes.h"
+#include "link/port_access.h"
 #include "link/qt_serial_port.h"
 
 #include <QCoreApplication>
@@ -126,6 +127,7 @@ void TthdCom::Terminate() {
         terminated_ = true;
     }
     sleepWake_.notify_all();
+    state_->wakeWaiters(); // an idle pass ends at once
 }
 
 QString TthdCom::PortNameOf(const QString& portText) {
@@ -231,6 +233,9 @@ void TthdCom::ConnectSequence() {
     Status(MsgFmt(QStringLiteral("ConnectingTo"), {portName_}));
     for (int attempts = kOpenAttempts; !port_->open(portName_);) {
         Log(port_->errorString());
+        // How to get the permission, once per connection attempt.
+        if (attempts == kOpenAttempts)
+            if (const QString advice = PortAccessAdvice(portName_); !advice.isEmpty()) Log(advice);
         WaitASecond();
         if (--attempts == 0) {
             Status(MsgFmt(QStringLiteral("ErrorConnectingTo"), {portName_}));
@@ -242,6 +247,11 @@ void TthdCom::ConnectSequence() {
     Status(MsgFmt(QStringLiteral("ConnectedTo"), {portName_}));
     Identify();
     passes_ = 0;
+    nextPoll_ = std::chrono::steady_clock::now() + PollInterval();
+}
+
+std::chrono::milliseconds TthdCom::PollInterval() const {
+    return std::chrono::milliseconds(kPollPasses * options_.timing.idleSleepMs);
 }
 
 bool TthdCom::Pass() {
@@ -265,16 +275,24 @@ bool TthdCom::Pass() {
         port_->close();
         reconnect = true;
     } else {
-        if (++passes_ >= kPollPasses) {
+        // Read before serving: a raise from now on cuts the idle wait short.
+        const uint64_t seen = state_->raises();
+        // The poll waits for 25 passes and for the time 25 idle passes take, so passes
+        // cut short by a drag's requests do not speed it up.
+        const auto now = std::chrono::steady_clock::now();
+        if (++passes_ >= kPollPasses && now >= nextPoll_) {
+            passes_ = 0;
             if (isApplication_)
                 state_->raise(rqGetInfo | rqGetConfig);
             else if (isBootloader_)
                 state_->raise(rqFirmwareUpdate);
             else
                 Identify();
-            passes_ = 0;
+            nextPoll_ = now + PollInterval();
         }
-        if (!ServeOne()) Sleep(options_.timing.idleSleepMs);
+        if (!ServeOne())
+            state_->waitForRaise(seen, std::chrono::milliseconds(options_.timing.idleSleepMs),
+                                 [this] { return terminated_.load(); });
     }
 
     if (terminated_.load()) return false;
@@ -402,7 +420,9 @@ void TthdCom::WriteRecord(uint8_t code, int n, const char* name, LinkRecord reco
 
 void TthdCom::SetInfo(uint32_t servedBit) {
     TransferBuffer& b = protocol_->buffer();
-    Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
+    // The copy the window kept when it raised the bit; without one (a retry, a raise
+    // not made by the window) the window's thread loads the record.
+    if (!state_->takeInfoCopy(b, servedBit)) Hand(host_->LoadRecord(LinkRecord::Info, b, servedBit));
     protocol_->announce("SetInfo");
     DeviceState::applySetInfoMask(b, servedBit);
     const bool sent = protocol_->Send(b, Cmd::SetInfo, nInfo);
@@ -495,12 +515,6 @@ bool TthdCom::GetBootInfo() {
     pageSize_ = info.PageSize;
     flashSize_ = info.FlashSize;
     return true;
-}
-
-void TthdCom::RunFirmwareUpdate() {
-    QString file;
-    Hand(host_->ChooseFirmwareFile(file));
-    firmwareFile_ = file;
 }
 
 void TthdCom::StartBootloader() {

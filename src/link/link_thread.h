@@ -1,8 +1,9 @@
 // The link thread: the one worker that owns the serial port and talks to the device.
 //
 // It opens the port, identifies what answers, and then loops: every pass serves at
-// most one raised request bit in a fixed priority order, and every 25 passes it polls
-// the device. Every result, message and change of the link state goes to the window
+// most one raised request bit in a fixed priority order, and every 25 idle passes'
+// time (half a second) it polls the device. An idle pass waits until a request is
+// raised, at most 20 ms. Every result, message and change of the link state goes to the window
 // through the LinkHost as a synchronous call; the window only raises bits in
 // `Requests` and reads `Finished`.
 //
@@ -19,6 +20,7 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -32,8 +34,9 @@ namespace quenda {
 // The waits of the link; the defaults are the product's, tests shorten them.
 struct LinkTiming {
     int waitStepMs = 100;        // a reconnect wait is 10 such steps
-    int idleSleepMs = 20;        // after a pass that served nothing
+    int idleSleepMs = 20;        // longest wait of a pass that served nothing (a raise ends it)
     int bootloaderStartMs = 500; // after asking the device to restart into its bootloader
+    int firmwareRetryMs = 500;   // after a firmware block that was not acknowledged
 };
 
 class TthdCom : public std::enable_shared_from_this<TthdCom> {
@@ -92,8 +95,9 @@ public:
 
 protected:
     // The firmware step, run while the bootloader answers and its boot information was
-    // read. This base only asks the window for the file; the transfer is added by a
-    // derived link.
+    // read: asks the window for a file until one is accepted or the dialog is
+    // cancelled, sends the image block by block and resets the device
+    // (firmware_update.cpp).
     virtual void RunFirmwareUpdate();
 
     // For the firmware step.
@@ -141,6 +145,8 @@ private:
     void LogFromProtocol(const QString& text);
     // Raised and none of the blockers raised; one lock hold.
     bool Pending(uint32_t bit, uint32_t blockers = 0);
+    // The time 25 idle passes take.
+    std::chrono::milliseconds PollInterval() const;
     // 10 steps, leaving at once when terminated.
     void WaitASecond();
     // Sleeps, returning early when terminated.
@@ -172,6 +178,7 @@ private:
     uint32_t flashSize_ = 0;
     QString firmwareFile_;
     int passes_ = 0;
+    std::chrono::steady_clock::time_point nextPoll_{};
     std::map<QString, int> writeFailures_; // failed tries per record or schedule line
     // Schedule lines a download has still to read; kept when the download is cut short,
     // so the next one goes on (the device hands out its lines in turn).

@@ -193,13 +193,14 @@ QList<ChannelPage*> ChannelPage::channelPages() const {
 }
 
 void ChannelPage::setAllChannels(int level) {
-    win_.ShowChannelsPage();
     for (int n = 0; n < kChannels; ++n)
         win_.state().Info.Channel[n] = storedLevel(level);
+    // Raised first: the link sends its copy of the levels while the pages redraw.
+    win_.raiseRequest(rqSetChannels);
+    win_.ShowChannelsPage();
     for (ChannelPage* p : channelPages())
         for (int n = p->first_; n < p->first_ + kRows; ++n)
             p->showLevel(n);
-    win_.raiseRequest(rqSetChannels);
 }
 
 void ChannelPage::mnuAllOffClick() {

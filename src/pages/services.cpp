@@ -17,6 +17,12 @@ QString Dialogs::openFileName(QWidget* parent, const QString& title, const QStri
     return QFileDialog::getOpenFileName(parent, title, dir, filter);
 }
 
+void Dialogs::about(QWidget* parent, const QString& caption, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 QString Dialogs::askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered) {
     bool ok = false;
     const QString text = QInputDialog::getItem(parent, caption, label, offered, 0, true, &ok);

@@ -21,6 +21,8 @@ public:
     // Asks before overwriting; a name typed without extension gets `defaultSuffix`.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& dir, const QString& filter,
                                  const QString& defaultSuffix = QString());
+    // The program's name and version; informs only, so it does not block the window.
+    virtual void about(QWidget* parent, const QString& caption, const QString& text);
     // A line of text, with earlier answers offered; empty when cancelled.
     virtual QString askText(QWidget* parent, const QString& caption, const QString& label, const QStringList& offered);
 };

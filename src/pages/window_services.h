@@ -44,8 +44,8 @@ public:
     // Sets the controls of the given enabling rules (all when empty) for the present state.
     virtual void applyEnableRules(std::initializer_list<EnableWhen> only = {}) = 0;
 
-    // Raise request bits under StateLock.
-    void raiseRequest(uint32_t bits) { state().raise(bits); }
+    // Raise request bits under StateLock (with the copy of Info a SetInfo sends).
+    void raiseRequest(uint32_t bits) { state().raiseFromWindow(bits); }
 };
 
 } // namespace quenda

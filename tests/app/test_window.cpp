@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/connection.h"
+#include "app/firmware_control.h"
 #include "app/main_window.h"
 #include "app/page_menu.h"
 #include "app/quit_signals.h"
@@ -8,6 +9,8 @@
 #include "link/port_list.h"
 #include "pages/channel_names.h"
 #include "pages/page.h"
+
+#include <quenda_version.h>
 
 #include <QAction>
 #include <QLabel>
@@ -18,6 +21,7 @@
 #include <QToolButton>
 #include <csignal>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -30,10 +34,18 @@ namespace {
 struct ScriptedDialogs : Dialogs {
     int asked = 0;
     bool answer = true;
+    QString chosen; // what the open-file dialog returns
+    QStringList fileDialog; // title, initial path and filter of its last use
     bool askYesNo(QWidget*, const QString&, const QString&) override {
         ++asked;
         return answer;
     }
+    QString openFileName(QWidget*, const QString& title, const QString& dir, const QString& filter) override {
+        fileDialog = {title, dir, filter};
+        return chosen;
+    }
+    QStringList shown; // caption, text of each About box
+    void about(QWidget*, const QString& caption, const QString& text) override { shown << caption << text; }
 };
 
 struct Started {
@@ -298,6 +310,69 @@ private slots:
         QVERIFY(!action(w.get(), "mnuFirmwareUpdate")->isEnabled());
     }
 
+    // The update from the menu: No does nothing; Yes while connected writes the backup
+    // first, and a failed backup stops the update. The link's file dialog, the
+    // status-bar progress of the transfer, and one restore offer afterwards (its Yes is
+    // tried against the simulator).
+    void firmwareUpdateFromTheMenu() {
+        auto dialogs = std::make_shared<ScriptedDialogs>();
+        QTemporaryDir dir;
+        auto w = makeWindow({}, nullptr, dialogs, dir.path());
+        const QString backup = dir.filePath(QStringLiteral("backup.ini"));
+        QStringList calls;
+        QString backupError;
+        w->firmware()->setBackup(
+            [&] {
+                calls << QStringLiteral("backup");
+                return backupError.isEmpty() ? FirmwareControl::Backup{backup, {}}
+                                             : FirmwareControl::Backup{{}, backupError};
+            },
+            [&](const QString& path) {
+                calls << QStringLiteral("restore ") + path;
+                return QString();
+            });
+        w->EnableControls(true);
+        QAction* item = action(w.get(), "mnuFirmwareUpdate");
+        dialogs->answer = false;
+        item->trigger();
+        QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
+        dialogs->answer = true;
+        backupError = QStringLiteral("disk full");
+        item->trigger();
+        QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("could not be saved (disk full)")));
+        backupError.clear();
+        item->trigger();
+        QVERIFY(w->state().isRaised(rqFirmwareUpdate));
+        QCOMPARE(calls, QStringList({"backup", "backup"}));
+        QVERIFY(w->messageLog()->toPlainText().contains(backup));
+
+        dialogs->chosen = dir.filePath(QStringLiteral("typed"));
+        QCOMPARE(w->ChooseFirmwareFile(), dialogs->chosen + QStringLiteral(".qfw"));
+        QCOMPARE(dialogs->fileDialog, QStringList({"Choose Drevanilux 2.x firmware file",
+                                                   w->programDir() + "Drevanilux2x5.qfw",
+                                                   "Drevanilux 2.x firmware (Drevanilux2x*.qfw)"}));
+        QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+
+        auto* bar = w->findChild<QProgressBar*>(QStringLiteral("pbFirmware"));
+        QVERIFY(bar && bar->isHidden());
+        w->SetTaskbarProgress(512, 1024);
+        QVERIFY(!bar->isHidden());
+        QCOMPARE(bar->value(), (bar->minimum() + bar->maximum()) / 2);
+        w->EnableControls(false); // the device restarts
+        w->FirmwareTransferEnded();
+        QVERIFY(bar->isHidden());
+
+        const int asked = dialogs->asked;
+        dialogs->answer = false;
+        w->EnableControls(true);
+        QTRY_COMPARE(dialogs->asked, asked + 1);
+        w->EnableControls(true);
+        QTest::qWait(20);
+        QCOMPARE(dialogs->asked, asked + 1); // offered once
+        QCOMPARE(calls.size(), 2);           // and No keeps the file only
+    }
+
     void unwritableProgramFolderFallsBack() {
         QTemporaryDir dir;
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -349,6 +424,21 @@ private slots:
         w->ShowPage(w->page(QStringLiteral("tsGeo")));
         w->EnableControls(false);
         QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
+    }
+
+    // The Help menu's About box names the build's version, in the interface language.
+    void aboutShowsVersion() {
+        auto dlg = std::make_shared<ScriptedDialogs>();
+        auto w = makeWindow({"-german"}, nullptr, dlg);
+        auto* about = action(w.get(), "mnuAbout");
+        QVERIFY(about);
+        auto* help = action(w.get(), "mnuHelp")->menu();
+        QVERIFY(help && help->actions().contains(about));
+        about->trigger();
+        QCOMPARE(dlg->shown.size(), 2);
+        QCOMPARE(dlg->shown[0], QStringLiteral("\u00dcber Quenda"));
+        QCOMPARE(dlg->shown[1].section(QLatin1Char('\n'), 0, 0), QStringLiteral("Quenda " QUENDA_VERSION));
+        QVERIFY(dlg->shown[1].contains(QStringLiteral("LED")));
     }
 
     void languageRelabelsAndKeepsEarlyLog() {

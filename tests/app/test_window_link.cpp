@@ -1,6 +1,8 @@
 // The window against the simulated device on a real pseudo-terminal.
 #include "app/application.h"
 #include "app/connection.h"
+#include "app/firmware_control.h"
+#include "common/firmware_file.h"
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -11,8 +13,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quenda;
@@ -101,6 +105,59 @@ private slots:
     }
 
     // Picking the port from the menu connects; picking it again does nothing.
+    // An update confirmed while the application runs: the backup is taken before the
+    // bootloader starts, the image goes out, and the restore offered afterwards uploads
+    // the settings the update had reset.
+    void firmwareUpdateWithBackupAndRestore() {
+        struct Answers : Dialogs {
+            QString file;
+            bool askYesNo(QWidget*, const QString&, const QString&) override { return true; }
+            QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+                return std::exchange(file, QString()); // then cancelled
+            }
+        };
+        auto answers = std::make_shared<Answers>();
+        QTemporaryDir dir;
+        answers->file = dir.filePath(QStringLiteral("fw.qfw"));
+        QVERIFY(testing::writeFile(answers->file, testing::firmwareFile(0, 0x7FF)));
+        sim::Simulator device;
+        QVERIFY(device.start());
+        WindowOptions o;
+        o.args = {device.portPath()};
+        o.useTaskbar = false;
+        o.watchSystem = false;
+        o.dialogs = answers;
+        o.programDir = dir.path();
+        TfrmQuenda w(std::move(o));
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.isConnected(), 20000);
+        w.state().Config.FanLow = 77;
+        w.state().raise(rqSetConfig);
+        QTRY_COMPARE_WITH_TIMEOUT(int(device.device().records().config.FanLow), 77, 5000);
+
+        TConfig saved{};
+        bool savedInBootloader = true;
+        w.firmware()->setBackup(
+            [&] {
+                saved = w.state().Config;
+                savedInBootloader = device.device().inBootloader();
+                return FirmwareControl::Backup{dir.filePath(QStringLiteral("backup.ini")), {}};
+            },
+            [&](const QString&) {
+                w.state().Config = saved;
+                w.state().raise(rqSetConfig);
+                return QString();
+            });
+        action(&w, "mnuFirmwareUpdate")->trigger();
+        QVERIFY(!savedInBootloader);
+        QCOMPARE(int(saved.FanLow), 77);
+        QTRY_VERIFY_WITH_TIMEOUT(device.device().resets() == 1, 30000);
+        QCOMPARE(device.device().blocksWritten(), 32);
+        QTRY_VERIFY_WITH_TIMEOUT(w.messageLog()->toPlainText().contains(QStringLiteral("Firmware successfully updated")), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(device.device().records().config.FanLow), 77, 20000);
+        QVERIFY(w.firmware()->progressBar()->isHidden());
+    }
+
     void connectFromMenuAndCloseWhileReading() {
         sim::Simulator device;
         QVERIFY(device.start());

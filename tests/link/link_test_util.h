@@ -54,8 +54,12 @@ public:
     }
     QString ChooseFirmwareFile() override {
         add(QStringLiteral("firmware"));
-        return {};
+        return firmwareAnswers.isEmpty() ? QString() : firmwareAnswers.takeFirst();
     }
+    void FirmwareTransferEnded() override { add(QStringLiteral("transferEnded")); }
+
+    // The files the firmware dialog "chooses", in turn; then it is cancelled.
+    QStringList firmwareAnswers;
 
     // Runs on the window's side after each event is recorded (the link waits meanwhile).
     std::function<void(const WindowEvent&)> onEvent;

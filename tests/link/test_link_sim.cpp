@@ -5,6 +5,7 @@
 #include "link/link_thread.h"
 #include "link/qt_serial_port.h"
 #include "link_test_util.h"
+#include "common/firmware_file.h"
 #include "sim/simulator.h"
 
 #include <QTemporaryDir>
@@ -17,6 +18,9 @@ using namespace quenda::testing;
 using quenda::sim::FaultOptions;
 using quenda::sim::SimConfig;
 using quenda::sim::Simulator;
+using quenda::testing::firmwareData;
+using quenda::testing::firmwareFile;
+using quenda::testing::writeFile;
 
 namespace {
 
@@ -64,7 +68,36 @@ struct Rig : LinkRig {
         TthdCom::Options o;
         o.makePort = [] { return std::make_unique<QtSerialPort>(kPortTimeout); };
         o.timing = LinkTiming{kStep, 1, 20};
+        o.timing.firmwareRetryMs = 20;
         startLink(port, false, std::move(o));
+    }
+};
+
+// A simulated device in its bootloader, firmware files in a folder of their own, and
+// a link whose file dialog chooses the given files in turn, then is cancelled.
+struct BootloaderRig {
+    QTemporaryDir dir;
+    SimPort sp;
+    Rig rig; // last: the link ends before the device goes
+
+    explicit BootloaderRig(SimConfig cfg = {}) : sp(inBootloader(std::move(cfg))) {}
+    static SimConfig inBootloader(SimConfig cfg) {
+        cfg.device.startInBootloader = true;
+        return cfg;
+    }
+    sim::SimDevice& device() { return sp.sim->device(); }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        return writeFile(path, bytes) ? path : QString();
+    }
+    bool start(const QStringList& answers) {
+        rig.window.firmwareAnswers = answers;
+        if (!sp.start()) return false;
+        rig.start(sp.path());
+        return true;
+    }
+    int count(const QString& kind, const QString& text = QString()) {
+        return rig.onWindow([&](RecordingWindow& w) { return w.count(kind, text); });
     }
 };
 
@@ -352,10 +385,91 @@ private slots:
         } else {
             QTest::qWait(100); // several polls: the link stays, the controls stay off
             QVERIFY(!rig.link->Finished());
-            if (bootloader) QVERIFY(rig.untilEvent(QStringLiteral("firmware")));
+            if (bootloader) QVERIFY(rig.untilEvent(QStringLiteral("firmware")) && rig.untilEvent(QStringLiteral("enable")));
             QVERIFY(rig.finish());
         }
-        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
+        // With no firmware chosen the bootloader is released into the application.
+        QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }),
+                 bootloader ? 1 : 0);
+    }
+
+    // A 60 KiB image through the bootloader: the flash ends equal to the file, a block
+    // lost three times still gets through, the window sees every block's progress, and
+    // the device comes back running its application.
+    void flashesFirmware() {
+        BootloaderRig b;
+        const int32_t last = 60 * 1024 - 1;
+        const QString path = b.file(QStringLiteral("Drevanilux2x5.qfw"), firmwareFile(0, last));
+        b.device().failBlock(0x0400, 3);
+        QVERIFY(b.start({path}));
+        QVERIFY2(b.rig.untilStatus(Msg(QStringLiteral("FirmwareUpdateSuccessful")), 60000), qPrintable(b.rig.dump()));
+        const std::vector<uint8_t> flash = b.device().flash();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(flash.data()), last + 1), firmwareData(0, last));
+        QVERIFY(b.rig.untilStatus(QStringLiteral("Connected to Drevanilux 2.x.5 on ") + b.sp.path()));
+        QVERIFY(b.rig.finish());
+        QCOMPARE(b.count(QStringLiteral("progress")), 960);
+        QCOMPARE(b.count(QStringLiteral("log"), QStringLiteral("0x0000 (0 %)")), 1);
+        QCOMPARE(b.count(QStringLiteral("log"), QStringLiteral("0xEFC0 (100 %)")), 1);
+        QCOMPARE(b.count(QStringLiteral("log"), Msg(QStringLiteral("TransferError"))), 0);
+        QCOMPARE(b.count(QStringLiteral("transferEnded")), 1);
+        QCOMPARE(b.device().resets(), 1);
+    }
+
+    // A block lost ten times: the rest still goes out and the reset follows, but the
+    // update is reported failed.
+    void blockLostTenTimes() {
+        BootloaderRig b;
+        const QString path = b.file(QStringLiteral("fw.qfw"), firmwareFile(0, 0x3FF));
+        b.device().failBlock(0x0100, 10);
+        QVERIFY(b.start({path}));
+        QVERIFY2(b.rig.untilStatus(Msg(QStringLiteral("FirmwareUpdateFailed")), 30000), qPrintable(b.rig.dump()));
+        QCOMPARE(b.count(QStringLiteral("log"), Msg(QStringLiteral("TransferError"))), 1);
+        QCOMPARE(b.device().blocksWritten(), 15);
+        QCOMPARE(b.device().resets(), 1);
+        QVERIFY(b.rig.finish());
+    }
+
+    // Refused files bring the dialog back with their messages; the cancelled dialog then
+    // releases the device from its bootloader with a zero reset.
+    void refusedFilesThenCancel() {
+        SimConfig cfg;
+        cfg.device.flashSize = 4096; // room for 3072 bytes
+        BootloaderRig b(cfg);
+        QVERIFY(b.start({b.file(QStringLiteral("bad.qfw"), firmwareFile(0, 0xFF, 1)),
+                         b.file(QStringLiteral("big.qfw"), firmwareFile(0, 0xFFF))}));
+        QVERIFY2(b.rig.untilStatus(QStringLiteral("Connected to Drevanilux 2.x.5 on ") + b.sp.path()),
+                 qPrintable(b.rig.dump()));
+        QVERIFY(b.rig.finish());
+        const QString events = b.rig.dump();
+        QCOMPARE(b.count(QStringLiteral("firmware")), 3);
+        QVERIFY2(events.contains(QStringLiteral("status Checksum error in file (")), qPrintable(events));
+        QVERIFY(events.contains(QStringLiteral("status Error: File is 1024 bytes too big!")));
+        QVERIFY(events.contains(QStringLiteral("log Resetting...")));
+        QVERIFY(!events.contains(QStringLiteral("Starting firmware update")));
+        std::lock_guard g(b.sp.m);
+        QVERIFY(std::find(b.sp.received.begin(), b.sp.received.end(), QStringLiteral("01000000000000")) !=
+                b.sp.received.end());
+        QCOMPARE(b.device().blocksWritten(), 0);
+    }
+
+    // The link told to end mid-transfer leaves at once: no further block, no reset.
+    void terminateMidTransfer() {
+        BootloaderRig b;
+        const QString path = b.file(QStringLiteral("fw.qfw"), firmwareFile(0, 0x7FFF));
+        QElapsedTimer sinceTerminate;
+        b.rig.window.onEvent = [&](const WindowEvent& e) {
+            if (e.kind == QLatin1String("progress") && e.text.startsWith(QLatin1String("640/"))) {
+                b.rig.link->Terminate();
+                sinceTerminate.start();
+            }
+        };
+        QVERIFY(b.start({path}));
+        QVERIFY2(b.rig.untilEvent(QStringLiteral("transferEnded"), QString(), 20000), qPrintable(b.rig.dump()));
+        QVERIFY(waitFor([&] { return b.rig.link->Finished(); }, 2000));
+        QVERIFY(sinceTerminate.elapsed() < 1000);
+        QCOMPARE(b.device().resets(), 0);
+        QCOMPARE(b.device().blocksWritten(), 10); // the blocks before the one in hand
+        QVERIFY(b.device().inBootloader());
     }
 
     // Another port picked while connected: the new device is read from scratch.

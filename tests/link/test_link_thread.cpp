@@ -8,7 +8,11 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 using namespace quenda;
 using namespace quenda::testing;
@@ -191,6 +195,82 @@ private slots:
         } else if (tag.startsWith(QLatin1String("schedule"))) {
             QVERIFY(lines[from].startsWith("0301")); // lowest marked row first
             QVERIFY(lines[from + 1].startsWith("0303"));
+        }
+        QVERIFY(rig.finish());
+    }
+
+    // An idle link serves a raised request at once, with the levels the window had
+    // when it raised it, and keeps polling every half second however often the window
+    // raises requests.
+    void raiseWakesIdleLinkAndPollKeepsItsPace() {
+        using Clock = std::chrono::steady_clock;
+        std::mutex m;
+        std::vector<std::pair<QByteArray, Clock::time_point>> written;
+        auto startTimed = [&](Rig& rig) {
+            rig.port->setResponder([&](const QByteArray& line) {
+                {
+                    std::lock_guard g(m);
+                    written.emplace_back(line, Clock::now());
+                }
+                return rig.device.answer(line);
+            });
+            rig.start();
+            return rig.untilEvent(QStringLiteral("ShowWeatherSettings"));
+        };
+        auto lastSetInfo = [&]() -> std::optional<std::pair<QByteArray, Clock::time_point>> {
+            std::lock_guard g(m);
+            for (auto it = written.rbegin(); it != written.rend(); ++it)
+                if (it->first.startsWith("01")) return *it;
+            return std::nullopt;
+        };
+        {
+            // An idle wait of a second: a link that sleeps it out misses the bound.
+            Rig rig;
+            rig.timing.idleSleepMs = 1000;
+            QVERIFY(startTimed(rig));
+            for (int level = 100; level < 106; ++level) {
+                QTest::qWait(7 * (level % 3) + 3);
+                const auto raisedAt = Clock::now();
+                rig.onWindow([&](RecordingWindow& w) {
+                    w.State().Info.Channel[0] = int16_t(level);
+                    w.State().raiseFromWindow(rqSetChannels);
+                    return 0;
+                });
+                QVERIFY(waitFor([&] { return lastSetInfo() && lastSetInfo()->second >= raisedAt; }, 2000));
+                const auto [line, at] = *lastSetInfo();
+                QVERIFY2(at - raisedAt < std::chrono::milliseconds(50),
+                         qPrintable(QString::number((at - raisedAt) / std::chrono::microseconds(1))));
+                QCOMPARE(int(infoOf(line).Channel[0]), level);
+            }
+            QVERIFY(rig.finish());
+        }
+        {
+            std::lock_guard g(m);
+            written.clear();
+        }
+        Rig rig;
+        rig.timing.idleSleepMs = 20; // the product's pace: a poll every 25 idle passes' time
+        QVERIFY(startTimed(rig));
+        QElapsedTimer burst;
+        burst.start();
+        for (int i = 0; burst.elapsed() < 2600; ++i) {
+            rig.onWindow([&](RecordingWindow& w) {
+                w.State().Info.Channel[1] = int16_t(i);
+                w.State().raiseFromWindow(rqSetChannels);
+                return 0;
+            });
+            QTest::qWait(2);
+        }
+        std::vector<Clock::time_point> polls;
+        {
+            std::lock_guard g(m);
+            for (const auto& [line, at] : written)
+                if (line.startsWith("82")) polls.push_back(at);
+        }
+        QVERIFY2(polls.size() >= 4, qPrintable(QString::number(polls.size())));
+        for (size_t i = 2; i < polls.size(); ++i) { // the first follows the initial read
+            const auto gap = (polls[i] - polls[i - 1]) / std::chrono::milliseconds(1);
+            QVERIFY2(gap >= 400 && gap <= 800, qPrintable(QString::number(gap)));
         }
         QVERIFY(rig.finish());
     }
@@ -423,8 +503,9 @@ private slots:
         QVERIFY2(quiet, qPrintable(rig.dump()));
     }
 
-    // The bootloader: reported, and within 25 passes the firmware step asks for a file,
-    // reads the boot information, identifies again and clears its bit.
+    // The bootloader: reported, and within 25 passes the firmware step reads the boot
+    // information, asks for a file, resets the device when none is chosen, identifies
+    // again and clears its bit.
     void bootloader() {
         Rig rig;
         rig.device.type = kHardwareBootloader;
@@ -436,7 +517,8 @@ private slots:
         QVERIFY(waitFor([&] { return !rig.state->isRaised(rqFirmwareUpdate); }, 2000));
         QVERIFY(rig.finish());
         const QStringList codes = commandCodes(rig.tap->lines());
-        QCOMPARE(codes.mid(0, 3), (QStringList{"80", "81", "80"}));
+        QCOMPARE(codes.mid(0, 4), (QStringList{"80", "81", "01", "80"}));
+        QCOMPARE(rig.tap->lines()[2], QByteArray("01000000000000\n"));
         QCOMPARE(rig.onWindow([](RecordingWindow& w) { return w.count(QStringLiteral("enable")); }), 0);
     }
 

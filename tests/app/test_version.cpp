@@ -1,0 +1,39 @@
+// Every program answers --version with its name and the one build version, without a
+// display (the tool must answer before its window toolkit starts) and with exit code 0.
+#include <quenda_version.h>
+
+#include <QProcess>
+#include <QtTest>
+
+class TestVersion : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("QUENDA_BIN")) QSKIP("QUENDA_BIN is not set");
+    }
+
+    void versionOfEachProgram_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("tool") << QStringLiteral("quenda");
+        QTest::newRow("simulator") << QStringLiteral("quenda-sim");
+        QTest::newRow("almanac") << QStringLiteral("almanac");
+    }
+
+    void versionOfEachProgram() {
+        QFETCH(QString, program);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(var));
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("QUENDA_BIN") + QLatin1Char('/') + program, {QStringLiteral("--version")});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()),
+                 program + QStringLiteral(" " QUENDA_VERSION "\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVersion)
+#include "test_version.moc"
