@@ -64,7 +64,13 @@ TfrmQuenda::TfrmQuenda(WindowOptions options, QWidget* parent)
     FormCreate();
 }
 
-TfrmQuenda::~TfrmQuenda() { FormDestroy(); }
+TfrmQuenda::~TfrmQuenda() {
+    FormDestroy();
+    // Let focus leave while the window is whole: the focus-out handlers of the pages
+    // still call into it, which they cannot once its own destructor has run.
+    if (QWidget* f = focusWidget()) f->clearFocus();
+    hide();
+}
 
 // ---- Start-up ---------------------------------------------------------------
 

@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(firstDifference(a, b), QString());
         applyConfigurationText(b, "[Config]\nMode=257\n[TimeZone]\nBias=-70000\n");
         QCOMPARE(b.Config.Mode, uint8_t(1));
-        QCOMPARE(b.Expert.Bias, int16_t(-70000 + 65536));
+        QCOMPARE(int16_t(b.Expert.Bias), int16_t(-70000 + 65536));
     }
 
     // Bad input changes only the keys that parse, never more, and never crashes.

@@ -156,7 +156,7 @@ private slots:
         for (const char* text : {"abc", "1..5", "1e3", "-"}) {
             b.type(QString::fromLatin1(text));
             QVERIFY2(isMarkedUnparsed(b.edit), text);
-            QCOMPARE(b.win.state().Info.Channel[3], int16_t(1000));
+            QCOMPARE(int16_t(b.win.state().Info.Channel[3]), int16_t(1000));
             QVERIFY(!b.win.state().isRaised(rqSetChannels));
         }
         b.type(QStringLiteral("50"));
