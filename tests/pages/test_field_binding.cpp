@@ -161,7 +161,7 @@ private slots:
         }
         b.type(QStringLiteral("50"));
         QVERIFY(!isMarkedUnparsed(b.edit));
-        QCOMPARE(b.win.state().Info.Channel[3], int16_t(2048));
+        QCOMPARE(int16_t(b.win.state().Info.Channel[3]), int16_t(2048));
     }
 
     // The track bar held by the user stores its position and rewrites the edit;
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(b.bar->tickInterval(), 50);
         b.bar->setFocus();
         b.bar->setValue(150);
-        QCOMPARE(b.win.state().Info.Channel[3], int16_t(150));
+        QCOMPARE(int16_t(b.win.state().Info.Channel[3]), int16_t(150));
         QCOMPARE(b.edit->text(), QStringLiteral("3.66"));
         QVERIFY(b.win.state().isRaised(rqSetChannels));
         b.win.state().assignRequests(0);
@@ -186,7 +186,7 @@ private slots:
         // A change made by the program (no focus) is not the user's.
         b.other->setFocus();
         b.bar->setValue(90);
-        QCOMPARE(b.win.state().Info.Channel[3], int16_t(20));
+        QCOMPARE(int16_t(b.win.state().Info.Channel[3]), int16_t(20));
     }
 
     // Check box on one bit and radio button with a value: the other bits stay, the
