@@ -1,5 +1,7 @@
 #include "pages/field_binding.h"
 
+#include <QPointer>
+
 #include "pages/entry_check.h"
 #include "pages/number_text.h"
 #include "pages/temp_text.h"
@@ -89,9 +91,17 @@ void FieldBinding::add(const FieldBind& row, int first, int count, std::function
         const Bound& b = rows_[k];
         if (auto* e = qobject_cast<QLineEdit*>(b.control)) {
             connect(e, &QLineEdit::textChanged, this, [this, k](const QString& t) { edited(rows_[k], t); });
+            // The edit may outlive the binding (its focus leaves as the page is torn down).
+            const QPointer<FieldBinding> self(this);
             attachEntryCheck(
-                e, [this, k](const QString& t) { return parseFieldText(rows_[k].row.conv, t, win_.state().Config).has_value(); },
-                [this, k] { return fieldText(rows_[k].row.conv, read(rows_[k]), win_.state().Config); });
+                e,
+                [self, k](const QString& t) {
+                    return !self || parseFieldText(self->rows_[k].row.conv, t, self->win_.state().Config).has_value();
+                },
+                [self, k, e] {
+                    return self ? fieldText(self->rows_[k].row.conv, self->read(self->rows_[k]), self->win_.state().Config)
+                                : e->text();
+                });
         } else if (qobject_cast<QAbstractSlider*>(b.control) || qobject_cast<QComboBox*>(b.control)) {
             installWheelGuard(b.control);
         }
