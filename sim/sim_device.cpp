@@ -17,8 +17,7 @@ namespace {
 
 constexpr int kDayMinutes = 1440;
 constexpr int64_t kHealthPeriodMs = 15000;
-constexpr int kMaxPayload = 132;
-constexpr int kMaxLine = 2 + 2 * kMaxPayload;
+constexpr int kMaxLine = 2 + 2 * wire::kMaxPayload;
 constexpr int kChartSamples = 40;
 constexpr double kPi = 3.14159265358979323846;
 
@@ -94,29 +93,23 @@ template <class R> void fromPayload(R& rec, const std::vector<uint8_t>& p) {
 }
 
 QByteArray hexLine(const void* data, int size) {
-    return QByteArray(reinterpret_cast<const char*>(data), size).toHex().toUpper();
+    return QByteArray::fromStdString(wire::encodeHex(static_cast<const uint8_t*>(data), size));
 }
 
+// Stores into out only a line of exactly size digit pairs.
 bool fromHexLine(const QByteArray& text, void* out, int size) {
-    const QByteArray bytes = QByteArray::fromHex(text);
-    if (bytes.size() != size || text.size() != 2 * size) return false;
-    std::memcpy(out, bytes.constData(), size_t(size));
+    if (text.size() != 2 * size) return false;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    if (wire::decodeHex(reinterpret_cast<const unsigned char*>(text.constData()), size, bytes.data()) >= 0)
+        return false;
+    std::memcpy(out, bytes.data(), size_t(size));
     return true;
 }
 
 } // namespace
 
 QByteArray SimDevice::hex(const uint8_t* data, int n, bool lower) {
-    static const char upper[] = "0123456789ABCDEF";
-    static const char lowerDigits[] = "0123456789abcdef";
-    const char* d = lower ? lowerDigits : upper;
-    QByteArray out;
-    out.reserve(2 * n);
-    for (int i = 0; i < n; ++i) {
-        out.append(d[data[i] >> 4]);
-        out.append(d[data[i] & 0x0F]);
-    }
-    return out;
+    return QByteArray::fromStdString(wire::encodeHex(data, n, lower));
 }
 
 Records SimDevice::defaults(const DeviceOptions& o) {
@@ -398,7 +391,7 @@ void SimDevice::refreshInfo() {
             const int dim = r_.weather.WeatherDelay[c] == 255 ? 100 : std::min(alpha, 100);
             in.Channel[c] = int16_t(int64_t(in.Channel[c]) * balance * dim / 10000);
         }
-    } else if (isMode(r_.config.Mode, Mode::RGBDemo)) { // slow colour waves: slow colour waves
+    } else if (isMode(r_.config.Mode, Mode::RGBDemo)) { // slow colour waves
         const double s = t.time().msecsSinceStartOfDay() / 1000.0;
         for (int c = 0; c < kChannels; ++c)
             in.Channel[c] = int16_t(std::lround(2048 + 2047 * std::sin(s / 4 + c * kPi / 6)));
@@ -474,179 +467,219 @@ Response SimDevice::handle(const QByteArray& line) {
     advance();
     if (line.size() < 2 || line.size() > kMaxLine || line.size() % 2) return rejected();
     std::vector<uint8_t> bytes(size_t(line.size() / 2));
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const int hi = wire::hexDigit(uchar(line[int(2 * i)])), lo = wire::hexDigit(uchar(line[int(2 * i + 1)]));
-        if (hi < 0 || lo < 0) return rejected();
-        bytes[i] = uint8_t(hi << 4 | lo);
-    }
+    if (wire::decodeHex(reinterpret_cast<const unsigned char*>(line.constData()), int(bytes.size()), bytes.data()) >= 0)
+        return rejected();
     const uint8_t code = bytes[0];
     bytes.erase(bytes.begin());
     QStringList events;
-    Response r = bootloader_ ? handleBootloader(code, bytes, events) : handleApplication(code, bytes, events);
+    Response r = dispatch(bootloader_ ? bootloaderCommands() : applicationCommands(), code, bytes, events);
     r.events = events + r.events;
     return r;
 }
 
-Response SimDevice::handleApplication(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
-    const size_t n = p.size();
-    switch (code) {
-    case Cmd::GetDevice: {
-        const uint8_t id[2] = {hardwareType_, version_};
-        return recordReply(code, id, 2);
-    }
-    case Cmd::GetInfo:
-        refreshInfo();
-        return recordReply(code, &r_.info, sizeof(TInfo));
-    case Cmd::GetConfig:
-        return recordReply(code, &r_.config, sizeof(TConfig));
-    case Cmd::GetSchedule: {
-        TScheduleWire w{};
-        if (r_.schedule.empty()) {
-            w.Index = -1;
-        } else {
-            nextScheduleRow_ %= int(r_.schedule.size());
-            w.Index = int8_t(nextScheduleRow_);
-            w.Row = r_.schedule[size_t(nextScheduleRow_)];
-            nextScheduleRow_ = (nextScheduleRow_ + 1) % int(r_.schedule.size());
-        }
-        return recordReply(code, &w, sizeof w);
-    }
-    case Cmd::GetExpert:
-        return recordReply(code, &r_.expert, sizeof(TExpert));
-    case Cmd::GetExpertWeather:
-        return recordReply(code, &r_.weather, sizeof(TExpertWeather));
-    case Cmd::GetChart:
-        return recordReply(code, &r_.chart, sizeof(TChart));
-    case Cmd::GetHealth:
-        return recordReply(code, &r_.health, sizeof(THealth));
-    case Cmd::SetInfo: {
-        if (n != sizeof(TInfo)) return rejected();
-        TInfo in;
-        fromPayload(in, p);
-        applySetInfo(in, events);
-        return ack();
-    }
-    case Cmd::SetConfig: {
-        if (n != sizeof(TConfig)) return rejected();
-        fromPayload(r_.config, p);
-        return ack();
-    }
-    case Cmd::SetSchedule: {
-        if (n != sizeof(TScheduleWire)) return rejected();
-        TScheduleWire w;
-        fromPayload(w, p);
-        if (w.Index < 0 || w.Index >= int(r_.schedule.size())) return rejected();
-        r_.schedule[size_t(w.Index)] = w.Row;
-        return ack();
-    }
-    case Cmd::SetExpert: {
-        if (n != sizeof(TExpert)) return rejected();
-        const uint16_t interval = r_.expert.ChartInterval;
-        fromPayload(r_.expert, p);
-        if (r_.expert.ChartInterval != interval) resetTimers();
-        return ack();
-    }
-    case Cmd::SetExpertWeather: {
-        if (n != sizeof(TExpertWeather)) return rejected();
-        fromPayload(r_.weather, p);
-        return ack();
-    }
-    case Cmd::Special: {
-        if (n != 1) return rejected();
-        const bool weather = weatherMode(r_.config.Mode);
-        switch (p[0]) {
-        case Special::EnterBootloader:
-            bootloader_ = true;
-            blocks_ = 0;
-            lowWritten_ = highWritten_ = -1;
-            events << QStringLiteral("bootloader");
-            return {};
-        case Special::SaveEEPROM: {
-            savingUntil_ = now_() + 1500;
-            ++saves_;
-            QString error;
-            if (!opt_.statePath.isEmpty() && !saveState(&error))
-                events << QStringLiteral("save failed: %1").arg(error);
-            else
-                events << QStringLiteral("saved");
-            return ack();
-        }
-        case Special::ToggleCloud:
-            if (weather) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
-            events << QStringLiteral("cloud %1").arg(cloudUntil_ >= 0 ? "on" : "off");
-            return ack();
-        case Special::ToggleStorm:
-            if (weather) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
-            events << QStringLiteral("storm %1").arg(stormUntil_ >= 0 ? "on" : "off");
-            return ack();
-        case Special::LoadReef:
-            applyReefPreset(r_);
-            events << QStringLiteral("reef preset");
-            return ack();
-        default:
-            return rejected();
-        }
-    }
-    default:
-        return rejected();
-    }
+std::span<const SimDevice::Command> SimDevice::applicationCommands() {
+    static const Command table[] = {
+        {Cmd::GetDevice, &SimDevice::getDevice},
+        {Cmd::GetInfo, &SimDevice::getInfo},
+        {Cmd::GetConfig, &SimDevice::getRecord<&Records::config>},
+        {Cmd::GetSchedule, &SimDevice::getSchedule},
+        {Cmd::GetExpert, &SimDevice::getRecord<&Records::expert>},
+        {Cmd::GetExpertWeather, &SimDevice::getRecord<&Records::weather>},
+        {Cmd::GetChart, &SimDevice::getRecord<&Records::chart>},
+        {Cmd::GetHealth, &SimDevice::getRecord<&Records::health>},
+        {Cmd::SetInfo, &SimDevice::setInfo},
+        {Cmd::SetConfig, &SimDevice::setRecord<&Records::config>},
+        {Cmd::SetSchedule, &SimDevice::setSchedule},
+        {Cmd::SetExpert, &SimDevice::setExpert},
+        {Cmd::SetExpertWeather, &SimDevice::setRecord<&Records::weather>},
+        {Cmd::Special, &SimDevice::special},
+    };
+    return table;
 }
 
-Response SimDevice::handleBootloader(uint8_t code, const std::vector<uint8_t>& p, QStringList& events) {
-    switch (code) {
-    case Cmd::BootGetDevice: {
-        const uint8_t id[2] = {kHardwareBootloader, version_};
-        return recordReply(code, id, 2);
+std::span<const SimDevice::Command> SimDevice::specialCommands() {
+    static const Command table[] = {
+        {Special::EnterBootloader, &SimDevice::enterBootloader},
+        {Special::SaveEEPROM, &SimDevice::saveEEPROM},
+        {Special::ToggleCloud, &SimDevice::toggleCloud},
+        {Special::ToggleStorm, &SimDevice::toggleStorm},
+        {Special::LoadReef, &SimDevice::loadReef},
+    };
+    return table;
+}
+
+std::span<const SimDevice::Command> SimDevice::bootloaderCommands() {
+    static const Command table[] = {
+        {Cmd::BootGetDevice, &SimDevice::bootGetDevice},
+        {Cmd::BootGetInfo, &SimDevice::bootGetInfo},
+        {Cmd::BootWriteBlock, &SimDevice::bootWriteBlock},
+        {Cmd::BootReset, &SimDevice::bootReset},
+    };
+    return table;
+}
+
+Response SimDevice::dispatch(std::span<const Command> table, uint8_t code, const Payload& p,
+                             QStringList& events) {
+    for (const Command& c : table)
+        if (c.code == code) return (this->*c.run)(code, p, events);
+    return rejected();
+}
+
+Response SimDevice::getDevice(uint8_t code, const Payload&, QStringList&) {
+    const uint8_t id[2] = {hardwareType_, version_};
+    return recordReply(code, id, 2);
+}
+
+Response SimDevice::getInfo(uint8_t code, const Payload&, QStringList&) {
+    refreshInfo();
+    return recordReply(code, &r_.info, sizeof(TInfo));
+}
+
+// Rows go out one per request, round the schedule; an empty schedule answers index -1.
+Response SimDevice::getSchedule(uint8_t code, const Payload&, QStringList&) {
+    TScheduleWire w{};
+    if (r_.schedule.empty()) {
+        w.Index = -1;
+    } else {
+        nextScheduleRow_ %= int(r_.schedule.size());
+        w.Index = int8_t(nextScheduleRow_);
+        w.Row = r_.schedule[size_t(nextScheduleRow_)];
+        nextScheduleRow_ = (nextScheduleRow_ + 1) % int(r_.schedule.size());
     }
-    case Cmd::BootGetInfo: {
-        TBootInfo b{opt_.pageSize, opt_.flashSize};
-        return recordReply(code, &b, sizeof b);
+    return recordReply(code, &w, sizeof w);
+}
+
+template <auto Field> Response SimDevice::getRecord(uint8_t code, const Payload&, QStringList&) {
+    const auto& rec = r_.*Field;
+    return recordReply(code, &rec, int(sizeof rec));
+}
+
+template <auto Field> Response SimDevice::setRecord(uint8_t, const Payload& p, QStringList&) {
+    auto& rec = r_.*Field;
+    if (p.size() != sizeof rec) return rejected();
+    fromPayload(rec, p);
+    return ack();
+}
+
+Response SimDevice::setInfo(uint8_t, const Payload& p, QStringList& events) {
+    if (p.size() != sizeof(TInfo)) return rejected();
+    TInfo in;
+    fromPayload(in, p);
+    applySetInfo(in, events);
+    return ack();
+}
+
+Response SimDevice::setSchedule(uint8_t, const Payload& p, QStringList&) {
+    if (p.size() != sizeof(TScheduleWire)) return rejected();
+    TScheduleWire w;
+    fromPayload(w, p);
+    if (w.Index < 0 || w.Index >= int(r_.schedule.size())) return rejected();
+    r_.schedule[size_t(w.Index)] = w.Row;
+    return ack();
+}
+
+Response SimDevice::setExpert(uint8_t code, const Payload& p, QStringList& events) {
+    const uint16_t interval = r_.expert.ChartInterval;
+    const Response r = setRecord<&Records::expert>(code, p, events);
+    if (r_.expert.ChartInterval != interval) resetTimers();
+    return r;
+}
+
+Response SimDevice::special(uint8_t, const Payload& p, QStringList& events) {
+    if (p.size() != 1) return rejected();
+    return dispatch(specialCommands(), p[0], {}, events);
+}
+
+Response SimDevice::enterBootloader(uint8_t, const Payload&, QStringList& events) {
+    bootloader_ = true;
+    blocks_ = 0;
+    lowWritten_ = highWritten_ = -1;
+    events << QStringLiteral("bootloader");
+    return {};
+}
+
+Response SimDevice::saveEEPROM(uint8_t, const Payload&, QStringList& events) {
+    savingUntil_ = now_() + 1500;
+    ++saves_;
+    QString error;
+    if (!opt_.statePath.isEmpty() && !saveState(&error))
+        events << QStringLiteral("save failed: %1").arg(error);
+    else
+        events << QStringLiteral("saved");
+    return ack();
+}
+
+Response SimDevice::toggleCloud(uint8_t, const Payload&, QStringList& events) {
+    if (weatherMode(r_.config.Mode)) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
+    events << QStringLiteral("cloud %1").arg(cloudUntil_ >= 0 ? "on" : "off");
+    return ack();
+}
+
+Response SimDevice::toggleStorm(uint8_t, const Payload&, QStringList& events) {
+    if (weatherMode(r_.config.Mode)) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
+    events << QStringLiteral("storm %1").arg(stormUntil_ >= 0 ? "on" : "off");
+    return ack();
+}
+
+Response SimDevice::loadReef(uint8_t, const Payload&, QStringList& events) {
+    applyReefPreset(r_);
+    events << QStringLiteral("reef preset");
+    return ack();
+}
+
+Response SimDevice::bootGetDevice(uint8_t code, const Payload&, QStringList&) {
+    const uint8_t id[2] = {kHardwareBootloader, version_};
+    return recordReply(code, id, 2);
+}
+
+Response SimDevice::bootGetInfo(uint8_t code, const Payload&, QStringList&) {
+    TBootInfo b{opt_.pageSize, opt_.flashSize};
+    return recordReply(code, &b, sizeof b);
+}
+
+Response SimDevice::bootWriteBlock(uint8_t, const Payload& p, QStringList& events) {
+    if (p.size() != sizeof(TFirmwareBlock)) return rejected();
+    TFirmwareBlock b;
+    fromPayload(b, p);
+    if (auto f = failBlocks_.find(b.Address); f != failBlocks_.end() && f->second > 0) {
+        --f->second;
+        events << QStringLiteral("block 0x%1 lost").arg(b.Address, 4, 16, QLatin1Char('0'));
+        return {};
     }
-    case Cmd::BootWriteBlock: {
-        if (p.size() != sizeof(TFirmwareBlock)) return rejected();
-        TFirmwareBlock b;
-        fromPayload(b, p);
-        if (auto f = failBlocks_.find(b.Address); f != failBlocks_.end() && f->second > 0) {
-            --f->second;
-            events << QStringLiteral("block 0x%1 lost").arg(b.Address, 4, 16, QLatin1Char('0'));
-            return {};
-        }
-        // Whole blocks only, and the last kilobyte holds the bootloader itself.
-        if (b.Address % sizeof b.Data || uint32_t(b.Address) + 64 > opt_.flashSize - 1024) return rejected();
-        std::memcpy(&flash_[b.Address], b.Data, 64);
-        ++blocks_;
-        lowWritten_ = lowWritten_ < 0 ? b.Address : std::min<int64_t>(lowWritten_, b.Address);
-        highWritten_ = std::max<int64_t>(highWritten_, b.Address + 63);
-        return ack();
+    // Whole blocks only, and the last kilobyte holds the bootloader itself.
+    if (b.Address % sizeof b.Data || uint32_t(b.Address) + 64 > opt_.flashSize - 1024) return rejected();
+    std::memcpy(&flash_[b.Address], b.Data, 64);
+    ++blocks_;
+    lowWritten_ = lowWritten_ < 0 ? b.Address : std::min<int64_t>(lowWritten_, b.Address);
+    highWritten_ = std::max<int64_t>(highWritten_, b.Address + 63);
+    return ack();
+}
+
+// Leaves the bootloader; after new firmware the settings are back to their defaults.
+Response SimDevice::bootReset(uint8_t, const Payload& p, QStringList& events) {
+    if (p.size() != size_t(kBootResetBytes)) return rejected();
+    ++resets_;
+    const uint32_t sum = writtenSum();
+    if (blocks_ > 0)
+        events << QStringLiteral("reset blocks=%1 first=0x%2 last=0x%3 sum=%4")
+                      .arg(blocks_)
+                      .arg(lowWritten_, 4, 16, QLatin1Char('0'))
+                      .arg(highWritten_, 4, 16, QLatin1Char('0'))
+                      .arg(sum);
+    else
+        events << QStringLiteral("reset blocks=0");
+    if (blocks_ > 0) {
+        const Records fresh = defaults(opt_);
+        const TChart chart = r_.chart;
+        const THealth health = r_.health;
+        r_ = fresh;
+        r_.chart = chart;
+        r_.health = health;
+        rowOverride_ = overriddenAt_ = -1;
+        nextScheduleRow_ = 0;
     }
-    case Cmd::BootReset: {
-        if (p.size() != 6) return rejected();
-        ++resets_;
-        const uint32_t sum = writtenSum();
-        if (blocks_ > 0)
-            events << QStringLiteral("reset blocks=%1 first=0x%2 last=0x%3 sum=%4")
-                          .arg(blocks_)
-                          .arg(lowWritten_, 4, 16, QLatin1Char('0'))
-                          .arg(highWritten_, 4, 16, QLatin1Char('0'))
-                          .arg(sum);
-        else
-            events << QStringLiteral("reset blocks=0");
-        if (blocks_ > 0) { // new firmware: settings back to their defaults
-            const Records fresh = defaults(opt_);
-            const TChart chart = r_.chart;
-            const THealth health = r_.health;
-            r_ = fresh;
-            r_.chart = chart;
-            r_.health = health;
-            rowOverride_ = overriddenAt_ = -1;
-            nextScheduleRow_ = 0;
-        }
-        bootloader_ = false;
-        return ack();
-    }
-    default:
-        return rejected();
-    }
+    bootloader_ = false;
+    return ack();
 }
 
 Records SimDevice::records() {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace quenda::sim {
@@ -109,8 +110,36 @@ public:
 
 private:
     using Lock = std::lock_guard<std::mutex>;
-    Response handleApplication(uint8_t code, const std::vector<uint8_t>& payload, QStringList& events);
-    Response handleBootloader(uint8_t code, const std::vector<uint8_t>& payload, QStringList& events);
+    using Payload = std::vector<uint8_t>;
+    // One command of the line: its code and what the device does with the payload.
+    // Cmd::Special is a command whose payload byte picks one of the special commands.
+    struct Command {
+        uint8_t code;
+        Response (SimDevice::*run)(uint8_t code, const Payload& payload, QStringList& events);
+    };
+    static std::span<const Command> applicationCommands();
+    static std::span<const Command> bootloaderCommands();
+    static std::span<const Command> specialCommands();
+    Response dispatch(std::span<const Command> table, uint8_t code, const Payload& p, QStringList& events);
+
+    Response getDevice(uint8_t code, const Payload& p, QStringList& events);
+    Response getInfo(uint8_t code, const Payload& p, QStringList& events);
+    Response getSchedule(uint8_t code, const Payload& p, QStringList& events);
+    template <auto Field> Response getRecord(uint8_t code, const Payload& p, QStringList& events);
+    template <auto Field> Response setRecord(uint8_t code, const Payload& p, QStringList& events);
+    Response setInfo(uint8_t code, const Payload& p, QStringList& events);
+    Response setSchedule(uint8_t code, const Payload& p, QStringList& events);
+    Response setExpert(uint8_t code, const Payload& p, QStringList& events);
+    Response special(uint8_t code, const Payload& p, QStringList& events);
+    Response enterBootloader(uint8_t code, const Payload& p, QStringList& events);
+    Response saveEEPROM(uint8_t code, const Payload& p, QStringList& events);
+    Response toggleCloud(uint8_t code, const Payload& p, QStringList& events);
+    Response toggleStorm(uint8_t code, const Payload& p, QStringList& events);
+    Response loadReef(uint8_t code, const Payload& p, QStringList& events);
+    Response bootGetDevice(uint8_t code, const Payload& p, QStringList& events);
+    Response bootGetInfo(uint8_t code, const Payload& p, QStringList& events);
+    Response bootWriteBlock(uint8_t code, const Payload& p, QStringList& events);
+    Response bootReset(uint8_t code, const Payload& p, QStringList& events);
     Response recordReply(uint8_t code, const void* data, int n) const;
     Response ack() const;
     Response rejected() const;

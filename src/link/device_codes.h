@@ -70,6 +70,9 @@ inline constexpr uint8_t BootWriteBlock = 0x02;
 inline constexpr uint8_t BootReset = 0x01;
 } // namespace Cmd
 
+// The payload of Cmd::BootReset.
+inline constexpr int kBootResetBytes = 6;
+
 // The one-byte argument of Cmd::Special.
 namespace Special {
 inline constexpr uint8_t EnterBootloader = 0x00;

@@ -5,7 +5,7 @@
 // FirstAddress + LastAddress + the sum of the data bytes, modulo 2^32.
 //
 // Everything here is pure; the transfer itself runs on the link thread
-// (TthdCom::RunFirmwareUpdate, in firmware.cpp).
+// (TthdCom::RunFirmwareUpdate, in firmware_update.cpp).
 #pragma once
 
 #include <QByteArrayView>
@@ -19,9 +19,6 @@ inline constexpr int kFirmwareImageSize = 0x10000; // addresses 0..0xFFFF
 inline constexpr int kFirmwareBlockBytes = 64;
 inline constexpr int kBootloaderBytes = 1024; // the top of the flash holds the bootloader
 inline constexpr int kFirmwareTries = 10;
-inline constexpr uint8_t kBootCmdWriteBlock = 0x02;
-inline constexpr uint8_t kBootCmdReset = 0x01;
-inline constexpr int kBootResetBytes = 6;
 
 using FirmwareImage = std::array<uint8_t, kFirmwareImageSize>;
 

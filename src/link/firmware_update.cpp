@@ -1,6 +1,7 @@
 // The firmware step on the link thread: the file dialog until a file is accepted or
 // the dialog is cancelled, the block transfer with its retries, and the reset.
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "link/firmware.h"
 #include "link/link_thread.h"
 
@@ -11,58 +12,82 @@
 
 namespace quenda {
 
-void TthdCom::RunFirmwareUpdate() {
-    auto image = std::make_unique<FirmwareImage>();
-    image->fill(0);
-    TransferBuffer block; // zero-filled: the reset after a cancelled dialog carries zeros
-    int32_t first = kFirmwareImageSize, last = 0;
+bool TthdCom::ReadFirmware(const QString& path, FirmwareImage& image, int32_t& first, int32_t& last) {
+    Log(FileDescription(path));
+    QFile f(path);
+    QByteArray bytes;
+    if (f.open(QIODevice::ReadOnly)) {
+        if (f.size() > kFirmwareImageSize) return false; // refused without a message
+        bytes = f.read(kFirmwareImageSize + 1);
+    }
+    if (f.error() != QFileDevice::NoError) {
+        Log(f.errorString());
+        Status(Msg(QStringLiteral("ParsingError")));
+        return false;
+    }
+    const FirmwareFileCheck check = ReadFirmwareFile(bytes, image);
+    if (check.checksumMatched() && protocol_->debug())
+        Log(QStringLiteral("Checksum: ") + QString::number(check.computedSum));
+    if (!check.accepted()) {
+        if (const QString m = check.message(); !m.isEmpty()) Status(m);
+        return false;
+    }
+    first = check.firstAddress;
+    last = check.lastAddress;
+    return true;
+}
 
-    // Reads and checks the chosen file; false after a refusal, which has been reported.
-    const auto readFile = [&](const QString& path) {
-        Log(FileDescription(path));
-        QFile f(path);
-        QByteArray bytes;
-        if (f.open(QIODevice::ReadOnly)) {
-            if (f.size() > kFirmwareImageSize) return false; // refused without a message
-            bytes = f.read(kFirmwareImageSize + 1);
-        }
-        if (f.error() != QFileDevice::NoError) {
-            Log(f.errorString());
-            Status(Msg(QStringLiteral("ParsingError")));
-            return false;
-        }
-        const FirmwareFileCheck check = ReadFirmwareFile(bytes, *image);
-        if (check.checksumMatched() && protocol_->debug())
-            Log(QStringLiteral("Checksum: ") + QString::number(check.computedSum));
-        if (!check.accepted()) {
-            if (const QString m = check.message(); !m.isEmpty()) Status(m);
-            return false;
-        }
-        first = check.firstAddress;
-        last = check.lastAddress;
-        return true;
-    };
-
-    FlashPlan plan;
+bool TthdCom::ChooseFirmware(FirmwareImage& image, FlashPlan& plan) {
     for (;;) {
         Hand(host_->ChooseFirmwareFile(firmwareFile_));
         CheckTerminated(); // the window closed while its dialog was open
-        if (firmwareFile_.isEmpty() || !QFileInfo(firmwareFile_).isFile()) {
-            // Cancelled: let the device leave its bootloader.
-            Log(Msg(QStringLiteral("Resetting")));
-            protocol_->Send(block, kBootCmdReset, kBootResetBytes);
-            return;
-        }
-        if (!readFile(firmwareFile_)) continue;
+        if (firmwareFile_.isEmpty() || !QFileInfo(firmwareFile_).isFile()) return false;
+        int32_t first = kFirmwareImageSize, last = 0;
+        if (!ReadFirmware(firmwareFile_, image, first, last)) continue;
         plan = PlanFlash(first, last, pageSize_, flashSize_);
         Log(MsgFmt(QStringLiteral("FlashSize"),
                    {QString::number(int64_t(last) + 1) + QStringLiteral(" / ") +
                     QString::number(plan.available)}));
-        if (plan.excess > 0) {
-            Status(MsgFmt(QStringLiteral("FirmwareTooLarge"), {QString::number(plan.excess)}));
-            continue;
+        if (plan.excess <= 0) return true;
+        Status(MsgFmt(QStringLiteral("FirmwareTooLarge"), {QString::number(plan.excess)}));
+    }
+}
+
+bool TthdCom::SendFirmware(const FirmwareImage& image, const FlashPlan& plan, TransferBuffer& block) {
+    bool failed = false;
+    for (uint32_t a = plan.start; a < plan.end; a += kFirmwareBlockBytes) {
+        Progress(plan.progressText(a), plan.doneBefore(a), plan.total);
+        TFirmwareBlock b;
+        b.Address = uint16_t(a);
+        std::memcpy(b.Data, image.data() + a, sizeof b.Data);
+        std::memcpy(block.Payload, &b, sizeof b);
+        bool sent = false;
+        for (int tries = 0; tries < kFirmwareTries && !sent; ++tries) {
+            CheckTerminated();
+            sent = protocol_->Send(block, Cmd::BootWriteBlock, int(sizeof b));
+            // A port that has gone cannot take the rest either.
+            if (!sent && !port_->isOpen()) break;
+            if (!sent) Sleep(options_.timing.firmwareRetryMs);
         }
-        break;
+        if (!sent) {
+            failed = true;
+            Log(Msg(QStringLiteral("TransferError")));
+            if (!port_->isOpen()) break;
+        }
+    }
+    return !failed;
+}
+
+void TthdCom::RunFirmwareUpdate() {
+    auto image = std::make_unique<FirmwareImage>();
+    image->fill(0);
+    TransferBuffer block; // zero-filled: the reset after a cancelled dialog carries zeros
+    FlashPlan plan;
+    if (!ChooseFirmware(*image, plan)) {
+        // Cancelled: let the device leave its bootloader.
+        Log(Msg(QStringLiteral("Resetting")));
+        protocol_->Send(block, Cmd::BootReset, kBootResetBytes);
+        return;
     }
 
     Status(MsgFmt(QStringLiteral("StartingFirmwareUpdate"), {QString::number(plan.total)}));
@@ -77,31 +102,11 @@ void TthdCom::RunFirmwareUpdate() {
         }
     } progressEnd{*host_};
 
-    bool failed = false;
-    for (uint32_t a = plan.start; a < plan.end; a += kFirmwareBlockBytes) {
-        Progress(plan.progressText(a), plan.doneBefore(a), plan.total);
-        TFirmwareBlock b;
-        b.Address = uint16_t(a);
-        std::memcpy(b.Data, image->data() + a, sizeof b.Data);
-        std::memcpy(block.Payload, &b, sizeof b);
-        bool sent = false;
-        for (int tries = 0; tries < kFirmwareTries && !sent; ++tries) {
-            CheckTerminated();
-            sent = protocol_->Send(block, kBootCmdWriteBlock, int(sizeof b));
-            // A port that has gone cannot take the rest either.
-            if (!sent && !port_->isOpen()) break;
-            if (!sent) Sleep(options_.timing.firmwareRetryMs);
-        }
-        if (!sent) {
-            failed = true;
-            Log(Msg(QStringLiteral("TransferError")));
-            if (!port_->isOpen()) break;
-        }
-    }
+    const bool sent = SendFirmware(*image, plan, block);
     CheckTerminated();
     Log(Msg(QStringLiteral("Resetting")));
-    protocol_->Send(block, kBootCmdReset, kBootResetBytes);
-    Status(Msg(failed ? QStringLiteral("FirmwareUpdateFailed") : QStringLiteral("FirmwareUpdateSuccessful")));
+    protocol_->Send(block, Cmd::BootReset, kBootResetBytes);
+    Status(Msg(sent ? QStringLiteral("FirmwareUpdateSuccessful") : QStringLiteral("FirmwareUpdateFailed")));
 }
 
 } // namespace quenda

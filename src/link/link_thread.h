@@ -14,6 +14,7 @@
 #pragma once
 
 #include "link/device_state.h"
+#include "link/firmware.h"
 #include "link/link_host.h"
 #include "link/protocol.h"
 #include "link/serial_port.h"
@@ -136,6 +137,13 @@ private:
     void DownloadSchedule();
     void UploadScheduleRow();
     void FirmwareStep();
+    // Parts of RunFirmwareUpdate. Reads and checks a chosen file; false after a refusal,
+    // which has been reported.
+    bool ReadFirmware(const QString& path, FirmwareImage& image, int32_t& first, int32_t& last);
+    // Asks for files until one fits the flash; false when the dialog was cancelled.
+    bool ChooseFirmware(FirmwareImage& image, FlashPlan& plan);
+    // Sends the planned blocks with their retries; false when some block was not taken.
+    bool SendFirmware(const FirmwareImage& image, const FlashPlan& plan, TransferBuffer& block);
     bool GetBootInfo();
     void StartBootloader();
     void EndSequence();

@@ -23,6 +23,12 @@ constexpr int replyLength(int n) {
 // Value of one hexadecimal digit (either case), or -1.
 int hexDigit(unsigned char c);
 
+// n bytes as digit pairs, upper case unless `lower`.
+std::string encodeHex(const uint8_t* data, int n, bool lower = false);
+// Decodes n digit pairs of text into out and stops at the first pair that is not
+// hexadecimal: returns its index (the pairs before it are stored), or -1.
+int decodeHex(const unsigned char* text, int n, uint8_t* out);
+
 // Code and the first n payload bytes as upper-case digit pairs, then a line feed.
 // n outside 0..kMaxPayload gives an empty text.
 std::string encodeLine(uint8_t code, const uint8_t* payload, int n);

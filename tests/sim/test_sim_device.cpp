@@ -322,14 +322,19 @@ private slots:
         const QString path = dir.filePath("state.txt");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("Config=00\nRow=zz\n=\nExpert=" + QByteArray(112, 'G') + "\n\x01\x02garbage\n");
-        f.close();
         DeviceOptions o;
+        // A line of the right length with one digit that is not hexadecimal.
+        const TConfig fresh = SimDevice::defaults(o).config;
+        QByteArray config = QByteArray(reinterpret_cast<const char*>(&fresh), sizeof fresh).toHex().toUpper();
+        config[5] = 'G';
+        f.write("Config=00\nRow=zz\n=\nExpert=" + QByteArray(112, 'G') + "\n\x01\x02garbage\nConfig=" + config +
+                "\n");
+        f.close();
         o.statePath = path;
         SimDevice d(o);
         const Records r = d.records();
         QCOMPARE(int(r.schedule.size()), 24);
-        QCOMPARE(int(r.config.Lat), 501);
+        QVERIFY(std::memcmp(&r.config, &fresh, sizeof fresh) == 0);
     }
 
     void loadReefChangesThePreset() {
