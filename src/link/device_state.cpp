@@ -137,46 +137,30 @@ void DeviceState::loadInfo(TransferBuffer& b, uint32_t servedBit) {
     copyOut(Info, b);
 }
 
-void DeviceState::storeConfig(const TransferBuffer& b) {
+// A read is served; while a write of the same record is pending, the user's copy is
+// newer and stays.
+template <class R>
+void DeviceState::storeRecord(R& rec, const TransferBuffer& b, uint32_t readBit, uint32_t writeBit) {
     std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetConfig);
-    if (!(requests_ & rqSetConfig)) copyIn(Config, b);
+    requests_ &= ~readBit;
+    if (!(requests_ & writeBit)) copyIn(rec, b);
 }
-void DeviceState::loadConfig(TransferBuffer& b) {
+template <class R> void DeviceState::loadRecord(const R& rec, TransferBuffer& b, uint32_t writeBit) {
     std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqSetConfig);
-    copyOut(Config, b);
+    requests_ &= ~writeBit;
+    copyOut(rec, b);
 }
-void DeviceState::storeExpert(const TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetExpert);
-    if (!(requests_ & rqSetExpert)) copyIn(Expert, b);
-}
-void DeviceState::loadExpert(TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqSetExpert);
-    copyOut(Expert, b);
-}
+
+void DeviceState::storeConfig(const TransferBuffer& b) { storeRecord(Config, b, rqGetConfig, rqSetConfig); }
+void DeviceState::loadConfig(TransferBuffer& b) { loadRecord(Config, b, rqSetConfig); }
+void DeviceState::storeExpert(const TransferBuffer& b) { storeRecord(Expert, b, rqGetExpert, rqSetExpert); }
+void DeviceState::loadExpert(TransferBuffer& b) { loadRecord(Expert, b, rqSetExpert); }
 void DeviceState::storeExpertWeather(const TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetExpertWeather);
-    if (!(requests_ & rqSetExpertWeather)) copyIn(ExpertWeather, b);
+    storeRecord(ExpertWeather, b, rqGetExpertWeather, rqSetExpertWeather);
 }
-void DeviceState::loadExpertWeather(TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqSetExpertWeather);
-    copyOut(ExpertWeather, b);
-}
-void DeviceState::storeChart(const TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetChart);
-    copyIn(Chart, b);
-}
-void DeviceState::storeHealth(const TransferBuffer& b) {
-    std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetHealth);
-    copyIn(Health, b);
-}
+void DeviceState::loadExpertWeather(TransferBuffer& b) { loadRecord(ExpertWeather, b, rqSetExpertWeather); }
+void DeviceState::storeChart(const TransferBuffer& b) { storeRecord(Chart, b, rqGetChart, 0); }
+void DeviceState::storeHealth(const TransferBuffer& b) { storeRecord(Health, b, rqGetHealth, 0); }
 
 void DeviceState::storeScheduleRow(const TransferBuffer& b) {
     std::lock_guard g(StateLock);
