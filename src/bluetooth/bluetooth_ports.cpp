@@ -1,5 +1,6 @@
 #include "bluetooth/bluetooth_ports.h"
 
+#include "link/port_read.h"
 #include "link/qt_serial_port.h"
 
 #include <QBluetoothAddress>
@@ -9,7 +10,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -168,23 +168,14 @@ bool RfcommPort::write(const QByteArray& data) {
 }
 
 QByteArray RfcommPort::read(int n) {
-    QByteArray out;
-    if (n <= 0) {
-        error_.clear();
-        return out;
-    }
-    if (!ready()) return out;
-    QDeadlineTimer deadline(timeoutMs_);
-    while (out.size() < n && !deadline.hasExpired()) {
-        out += socket_->read(n - out.size());
-        if (out.size() >= n) break;
-        if (!isOpen()) {
-            error_ = QStringLiteral("Connection closed by the other side");
-            break;
-        }
-        waitFor([this] { return socket_->bytesAvailable() > 0; }, int(deadline.remainingTime()));
-    }
-    return out;
+    if (n > 0 && !ready()) return {};
+    const PortReadSteps steps{[this](qint64 max) { return socket_->read(max); },
+                              [this](int ms) {
+                                  if (!isOpen()) return QStringLiteral("Connection closed by the other side");
+                                  waitFor([this] { return socket_->bytesAvailable() > 0; }, ms);
+                                  return QString();
+                              }};
+    return ReadWithin(n, timeoutMs_, steps, error_);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "link/qt_serial_port.h"
 
 #include "lang/texts.h"
+#include "link/port_read.h"
 
 #include <QDeadlineTimer>
 #include <QSerialPort>
@@ -134,34 +135,29 @@ bool QtSerialPort::write(const QByteArray& data) {
 }
 
 QByteArray QtSerialPort::read(int n) {
-    QByteArray out;
     if (n <= 0) {
         error_.clear();
-        return out;
+        return {};
     }
-    if (!ready()) return out;
-    QDeadlineTimer deadline(timeoutMs_);
-    for (;;) {
-        out += port_->read(n - out.size());
-        if (out.size() >= n) break;
-        const qint64 left = deadline.remainingTime();
-        if (left <= 0) break; // plain time-out: no error text
-        errno = 0;
-        if (!port_->waitForReadyRead(int(left))) {
+    if (!ready()) return {};
+    const PortReadSteps steps{
+        [this](qint64 max) { return port_->read(max); },
+        [this](int ms) {
+            errno = 0;
+            if (port_->waitForReadyRead(ms)) return QString();
             const int systemError = errno;
             const auto e = port_->error();
-            if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) {
-                out += port_->read(n - out.size());
-                // A read of zero bytes (the other side hung up) sets no errno, and the
-                // port's text would then name whatever failed last.
-                fail(systemError == 0 ? QStringLiteral("Connection closed by the other side")
-                                      : port_->errorString());
-                port_->clearError();
-                break;
-            }
+            QString text;
+            // A read of zero bytes (the other side hung up) sets no errno, and the
+            // port's text would then name whatever failed last.
+            if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError)
+                text = systemError == 0 ? QStringLiteral("Connection closed by the other side") : port_->errorString();
             port_->clearError();
-        }
-    }
+            return text;
+        }};
+    QString error;
+    QByteArray out = ReadWithin(n, timeoutMs_, steps, error);
+    if (!error.isEmpty()) fail(error);
     return out;
 }
 
