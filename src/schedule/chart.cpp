@@ -100,99 +100,96 @@ private:
     std::vector<ChartLabel>& labels_;
 };
 
-} // namespace
+// The plot's geometry: picture size, value range and the time scale of the newest sample.
+struct Plot {
+    int W = 0, H = 0, PW = 0, PH = 0;
+    int lo = 0, hi = 0, step = 1;
+    qint64 t = 0;      // newest sample, rounded down to the recording interval
+    qint64 spanMs = 1; // the oldest sample's distance from it
+    double yOf(double v) const { return (1.0 - (v - lo) / double(hi - lo)) * PH + kTop; }
+};
 
-ChartPicture DrawChart(const ChartInput& in, QSize size, QImage recycle) {
-    ChartPicture out;
-    const QSize sz = size.expandedTo(QSize(1, 1));
-    if (recycle.size() == sz && recycle.format() == QImage::Format_ARGB32_Premultiplied)
-        out.image = std::move(recycle);
-    else
-        out.image = QImage(sz, QImage::Format_ARGB32_Premultiplied);
+QImage canvasImage(const ChartInput& in, QSize sz, QImage recycle) {
+    QImage img = recycle.size() == sz && recycle.format() == QImage::Format_ARGB32_Premultiplied
+                     ? std::move(recycle)
+                     : QImage(sz, QImage::Format_ARGB32_Premultiplied);
     const int dpm = int(std::lround(in.dpi / 0.0254));
-    out.image.setDotsPerMeterX(dpm);
-    out.image.setDotsPerMeterY(dpm);
-    out.image.fill(kBackground);
+    img.setDotsPerMeterX(dpm);
+    img.setDotsPerMeterY(dpm);
+    img.fill(kBackground);
+    return img;
+}
 
-    const int W = sz.width(), H = sz.height();
-    const int PW = W - kLeft - kRight, PH = H - kTop - kBottom - 1;
+// Value range and step. Sample[0] is measured, so there is at least one value.
+void valueRange(const ChartInput& in, Plot& plot) {
     const auto& sample = in.chart.Sample;
-    Canvas c(out.image, in, out.labels);
+    int mn = sample[0], mx = sample[0];
+    for (int16_t v : sample)
+        if (v != kNoMeasurement) mn = std::min<int>(mn, v), mx = std::max<int>(mx, v);
+    plot.lo = lowerBound(mn);
+    plot.hi = upperBound(mx);
+    plot.step = valueStep(plot.hi - plot.lo);
+}
 
-    if (sample[0] == kNoMeasurement || in.interval <= 0) {
-        const int tw = c.textWidth(in.notConnected);
-        c.text(ChartLabel::Kind::NotConnected, in.notConnected, (W - tw) / 2, (H - c.textHeight()) / 2, kLabel);
-        return out;
-    }
-
-    // Value range and step. Sample[0] is measured, so there is at least one value.
-    int lo = 0, hi = 0;
-    {
-        int mn = sample[0], mx = sample[0];
-        for (int16_t v : sample)
-            if (v != kNoMeasurement) mn = std::min<int>(mn, v), mx = std::max<int>(mx, v);
-        lo = lowerBound(mn);
-        hi = upperBound(mx);
-    }
-    const int step = valueStep(hi - lo);
-    const auto yOf = [&](double v) { return (1.0 - (v - lo) / double(hi - lo)) * PH + kTop; };
-
-    // Time of the newest sample, rounded down to the recording interval.
+// Time of the newest sample (the device's clock when it sent one), rounded down to the
+// recording interval.
+void timeScale(const ChartInput& in, Plot& plot) {
     const QTime deviceTime(in.hour, in.minute, in.second, in.centisecond * 10);
-    const bool deviceClock = deviceTime.isValid();
     const QDateTime now = in.now.isValid() ? in.now : QDateTime::currentDateTime();
-    qint64 t = toScale(now.date(), deviceClock ? deviceTime : now.time());
     const qint64 intervalMs = qint64(in.interval) * 60000;
-    t = floorTo(t, intervalMs);
-    const qint64 spanMs = intervalMs * (kChartSamples - 1);
-    const qint64 spanMin = spanMs / 60000;
+    plot.t = floorTo(toScale(now.date(), deviceTime.isValid() ? deviceTime : now.time()), intervalMs);
+    plot.spanMs = intervalMs * (kChartSamples - 1);
+}
+
+// Time lines, newest first.
+void drawTimeLines(Canvas& c, const ChartInput& in, const Plot& plot) {
+    const qint64 spanMin = plot.spanMs / 60000;
     const int labelStepMin = spanMin <= 120 ? 15 : spanMin <= 240 ? 30 : spanMin <= 480 ? 60 : spanMin <= 1440 ? 240 : 1440;
-
-    // Over-temperature band: everything above 60 °C.
-    if (in.mode != csVoltage) {
-        const double y600 = yOf(kOverTemperature);
-        if (y600 > 0) c.painter().fillRect(QRect(0, 0, W, int(std::lround(std::min<double>(y600, H)))), QColor::fromRgba(kBand));
-    }
-
-    // Time lines, newest first.
     const qint64 labelStepMs = qint64(labelStepMin) * 60000;
-    qint64 a = floorTo(t, labelStepMs);
+    qint64 a = floorTo(plot.t, labelStepMs);
     for (int i = 0; i < kMaxTimeLines; ++i, a -= labelStepMs) {
-        const int x = int(std::lround((1.0 - double(t - a) / double(spanMs)) * PW + kLeft));
+        const int x = int(std::lround((1.0 - double(plot.t - a) / double(plot.spanMs)) * plot.PW + kLeft));
         if (x < kLeft) break;
-        c.line(kMajorLine, x, kTop, x, PH + kTop);
+        c.line(kMajorLine, x, kTop, x, plot.PH + kTop);
         const qint64 dayMs = a - floorTo(a, kDayMs);
         const QDate date = scaleEpoch().addDays((a - dayMs) / kDayMs);
         const QString label = dayMs == 0 ? in.locale.toString(date, QLocale::ShortFormat)
                                          : in.locale.toString(QTime::fromMSecsSinceStartOfDay(int(dayMs)),
                                                               QLocale::ShortFormat);
         c.text(ChartLabel::Kind::Time, label, x, 1, kLabel);
-        c.text(ChartLabel::Kind::Time, label, x, H - 13, kLabel);
+        c.text(ChartLabel::Kind::Time, label, x, plot.H - 13, kLabel);
     }
+}
 
-    // Value lines; a label on each whole ten.
-    for (int v = lo; v <= hi; v += step) {
-        const int y = int(std::lround(yOf(v)));
+// Value lines; a label on each whole ten.
+void drawValueLines(Canvas& c, const ChartInput& in, const Plot& plot) {
+    for (int v = plot.lo; v <= plot.hi; v += plot.step) {
+        const int y = int(std::lround(plot.yOf(v)));
         if (v % 10 != 0) {
-            c.line(kMinorLine, kLeft, y, kLeft + PW, y);
+            c.line(kMinorLine, kLeft, y, kLeft + plot.PW, y);
             continue;
         }
-        c.line(kMajorLine, kLeft, y, kLeft + PW, y);
+        c.line(kMajorLine, kLeft, y, kLeft + plot.PW, y);
         const QString label = valueText(v, in);
-        c.text(ChartLabel::Kind::Value, label, W - c.textWidth(label), y - 6, kLabel);
+        c.text(ChartLabel::Kind::Value, label, plot.W - c.textWidth(label), y - 6, kLabel);
         c.text(ChartLabel::Kind::Value, label, 0, y - 6, kLabel);
     }
+}
 
+// The current value, and the curve from the oldest sample to the newest; missing samples
+// are bridged.
+void drawCurve(Canvas& c, const ChartInput& in, const Plot& plot) {
+    const auto& sample = in.chart.Sample;
     const QRgb curve = curveColor(in.mode);
     const QString current = valueText(sample[0], in);
-    c.text(ChartLabel::Kind::Current, current, W - c.textWidth(current), int(std::lround(yOf(sample[0]))) - 6, curve);
+    c.text(ChartLabel::Kind::Current, current, plot.W - c.textWidth(current),
+           int(std::lround(plot.yOf(sample[0]))) - 6, curve);
 
-    // The curve from the oldest sample to the newest; missing samples are bridged.
     QPointF points[kChartSamples];
     int n = 0;
     for (int k = kChartSamples - 1; k >= 0; --k)
         if (sample[k] != kNoMeasurement)
-            points[n++] = QPointF((1.0 - k / double(kChartSamples - 1)) * PW + kLeft, yOf(sample[k]));
+            points[n++] = QPointF((1.0 - k / double(kChartSamples - 1)) * plot.PW + kLeft, plot.yOf(sample[k]));
     QPainter& p = c.painter();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor::fromRgba(curve), 1.0));
@@ -200,6 +197,40 @@ ChartPicture DrawChart(const ChartInput& in, QSize size, QImage recycle) {
         p.drawPoint(points[0]);
     else
         p.drawPolyline(points, n);
+}
+
+} // namespace
+
+ChartPicture DrawChart(const ChartInput& in, QSize size, QImage recycle) {
+    ChartPicture out;
+    const QSize sz = size.expandedTo(QSize(1, 1));
+    out.image = canvasImage(in, sz, std::move(recycle));
+    Plot plot;
+    plot.W = sz.width();
+    plot.H = sz.height();
+    plot.PW = plot.W - kLeft - kRight;
+    plot.PH = plot.H - kTop - kBottom - 1;
+    Canvas c(out.image, in, out.labels);
+
+    if (in.chart.Sample[0] == kNoMeasurement || in.interval <= 0) {
+        const int tw = c.textWidth(in.notConnected);
+        c.text(ChartLabel::Kind::NotConnected, in.notConnected, (plot.W - tw) / 2,
+               (plot.H - c.textHeight()) / 2, kLabel);
+        return out;
+    }
+    valueRange(in, plot);
+    timeScale(in, plot);
+
+    // Over-temperature band: everything above 60 °C.
+    if (in.mode != csVoltage) {
+        const double y600 = plot.yOf(kOverTemperature);
+        if (y600 > 0)
+            c.painter().fillRect(QRect(0, 0, plot.W, int(std::lround(std::min<double>(y600, plot.H)))),
+                                 QColor::fromRgba(kBand));
+    }
+    drawTimeLines(c, in, plot);
+    drawValueLines(c, in, plot);
+    drawCurve(c, in, plot);
     return out;
 }
 
