@@ -464,4 +464,12 @@ std::string_view MoonPhaseName(int index) {
     return PhaseNames[index];
 }
 
+double StoredAltitudeDegrees(int storedSine) {
+    return Degrees(std::asin(storedSine / 10000.0));
+}
+
+double StoredAltitudeSine(double degrees) {
+    return std::sin(Radians(degrees)) * 10000.0;
+}
+
 } // namespace quenda

@@ -141,4 +141,10 @@ int MoonPhaseIndex(double age);
 // Name of a phase index; empty outside 0..8.
 std::string_view MoonPhaseName(int index);
 
+// A schedule line keeps the sun's altitude as its sine times 10000.
+// Degrees of such a stored sine; NaN outside -10000..10000.
+double StoredAltitudeDegrees(int storedSine);
+// The stored sine of an altitude in degrees, before rounding.
+double StoredAltitudeSine(double degrees);
+
 } // namespace quenda

@@ -38,11 +38,6 @@ struct Frame {
     double gridY(int j) const { return j * (H - 41) / 10 + kMargin; }
 };
 
-// Sun altitude in degrees of a stored sine (1/10000); NaN when it is no sine.
-double altitudeDegrees(int16_t alt) {
-    return std::asin(alt / 10000.0) * 180.0 / astro::Pi;
-}
-
 // Places each line on the sun's path by its altitude: the rising lines from the start,
 // the setting lines from the end; a line reached by neither stays at angle 0.
 std::vector<double> sunPathAngles(std::span<const TScheduleRow> lines) {
@@ -50,12 +45,12 @@ std::vector<double> sunPathAngles(std::span<const TScheduleRow> lines) {
     std::vector<double> angle(std::size_t(n), 0.0);
     auto alt = [&](int k) { return int(lines[std::size_t(k)].Alt); };
     for (int k = 0; k < n - 1; ++k) {
-        const double deg = altitudeDegrees(lines[std::size_t(k)].Alt);
+        const double deg = StoredAltitudeDegrees(lines[std::size_t(k)].Alt);
         angle[std::size_t(k)] = std::isfinite(deg) ? deg + 90 : 90;
         if (alt(k + 1) < alt(k)) break;
     }
     for (int k = n - 1; k > 0; --k) {
-        const double deg = altitudeDegrees(lines[std::size_t(k)].Alt);
+        const double deg = StoredAltitudeDegrees(lines[std::size_t(k)].Alt);
         angle[std::size_t(k)] = std::isfinite(deg) ? 270 - deg : 270;
         if (alt(k - 1) < alt(k)) break;
     }
@@ -147,7 +142,7 @@ void drawCurves(QPainter& p, const Frame& f, const QFontMetrics& fm, const Curve
             if (k == s.dragged) {
                 QString text;
                 if (sunPath) {
-                    const double deg = altitudeDegrees(line.Alt);
+                    const double deg = StoredAltitudeDegrees(line.Alt);
                     text = (std::isfinite(deg) ? formatNumber(deg, "0.##") : QStringLiteral("0")) + QChar(0x00B0) +
                            QLatin1Char(' ') + formatNumber(level / 40.96, "0") + QLatin1Char('%');
                 } else {

@@ -1,5 +1,6 @@
 #include "schedule/schedule_page.h"
 
+#include "astro/astro.h"
 #include "pages/entry_check.h"
 #include "pages/number_text.h"
 #include "pages/window_services.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace quenda {
 
@@ -35,7 +35,7 @@ std::optional<int64_t> parseInteger(const QString& text) {
 }
 
 QString altitudeText(int16_t alt) {
-    const double deg = std::asin(alt / 10000.0) * 180.0 / std::numbers::pi;
+    const double deg = StoredAltitudeDegrees(alt);
     return std::isfinite(deg) ? formatNumber(deg, "0.##") : QStringLiteral("0");
 }
 
@@ -219,8 +219,7 @@ void SchedulePage::StoreScheduleLine(int line) {
         // shift the stored sine, so only a changed text is stored.
         if (time != altitudeText(s.Alt)) {
             if (const auto deg = parseDecimal(time))
-                s.Alt = static_cast<int16_t>(
-                    cut16(roundHalfEven(std::sin(*deg * std::numbers::pi / 180.0) * 10000.0)));
+                s.Alt = static_cast<int16_t>(cut16(roundHalfEven(StoredAltitudeSine(*deg))));
         }
     } else if (const int colon = time.indexOf(QLatin1Char(':')); colon >= 0) {
         if (const auto h = parseInteger(time.left(colon))) s.Hour = static_cast<int8_t>(cut8(*h));
