@@ -3,7 +3,7 @@
 #include "lang/texts.h"
 #include "pages/channel_names.h"
 #include "pages/entry_check.h"
-#include "page_test_util.h"
+#include "pages/page_test_util.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/schedule_page.h"
 

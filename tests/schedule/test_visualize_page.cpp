@@ -1,7 +1,7 @@
 // The Visualization page in a shown, connected window: dragging points with the mouse,
 // the channel wheel, and what a pending download or a shrunk schedule does to a drag.
 #include "lang/texts.h"
-#include "page_test_util.h"
+#include "pages/page_test_util.h"
 #include "pages/channel_names.h"
 #include "schedule/visualize_page.h"
 
