@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -165,7 +167,9 @@ bool PtyServer::writeAll(const char* data, size_t n) {
     return true;
 }
 
-// Writes the bytes so that byte i leaves no earlier than startUs + (i + 1) / rate.
+// Writes the bytes so that byte i leaves no earlier than startUs + (i + 1) / rate. They
+// leave in groups of about a millisecond, each when its last byte is due, as a serial
+// adapter hands them on: a wake-up per byte on both sides would cost more than the wire.
 bool PtyServer::sendPaced(const QByteArray& bytes, int64_t startUs) {
     if (!options_.lineSpeed || options_.bytesPerSecond <= 0) {
         const int64_t wait = startUs - nowUs();
@@ -173,18 +177,21 @@ bool PtyServer::sendPaced(const QByteArray& bytes, int64_t startUs) {
         return writeAll(bytes.constData(), size_t(bytes.size()));
     }
     const double usPerByte = 1e6 / options_.bytesPerSecond;
+    const qsizetype group = std::max(1, options_.bytesPerSecond / 1000);
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         if (stopping()) return false;
+        const qsizetype next = std::min<qsizetype>(bytes.size(), sent + group);
+        const int64_t dueAt = startUs + int64_t(std::ceil(double(next) * usPerByte));
         const int64_t now = nowUs();
-        const auto due = std::min<qsizetype>(bytes.size(), qsizetype(double(now - startUs) / usPerByte));
-        if (due > sent) {
-            if (!writeAll(bytes.constData() + sent, size_t(due - sent))) return false;
-            sent = due;
+        if (now < dueAt) {
+            std::this_thread::sleep_for(std::chrono::microseconds(dueAt - now));
             continue;
         }
-        const auto next = startUs + int64_t((sent + 1) * usPerByte);
-        std::this_thread::sleep_for(std::chrono::microseconds(std::max<int64_t>(next - now, 50)));
+        // Late (a busy machine): everything due by now goes at once.
+        const auto due = std::clamp<qsizetype>(qsizetype(double(now - startUs) / usPerByte), next, bytes.size());
+        if (!writeAll(bytes.constData() + sent, size_t(due - sent))) return false;
+        sent = due;
     }
     return true;
 }

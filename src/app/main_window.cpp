@@ -471,8 +471,13 @@ void TfrmQuenda::applyEnableRules(std::initializer_list<EnableWhen> only) {
         if (only.size() && std::find(only.begin(), only.end(), rule.when) == only.end()) continue;
         const bool on = enabledFor(rule.when, in);
         for (const QString& name : rule.names) {
-            if (auto* a = findChild<QAction*>(name)) a->setEnabled(on);
-            else if (auto* w = findChild<QWidget*>(name)) w->setEnabled(on);
+            QPointer<QObject>& target = enableTargets_[name];
+            if (!target) {
+                if (auto* a = findChild<QAction*>(name)) target = a;
+                else target = findChild<QWidget*>(name);
+            }
+            if (auto* a = qobject_cast<QAction*>(target.data())) a->setEnabled(on);
+            else if (auto* w = qobject_cast<QWidget*>(target.data())) w->setEnabled(on);
         }
     }
 }

@@ -12,6 +12,7 @@
 #include "link/device_state.h"
 #include "link/link_host.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -208,6 +209,8 @@ private:
     bool debugMessages_ = false;
     bool connected_ = false;
     bool linkStarted_ = false; // the default startLink only records that one was asked for
+    // The enabling table's controls by name, found once: the rules run at every poll.
+    QHash<QString, QPointer<QObject>> enableTargets_;
     bool formShown_ = false;
 };
 

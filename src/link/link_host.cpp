@@ -4,6 +4,7 @@
 #include <QThread>
 #include <chrono>
 #include <exception>
+#include <utility>
 
 namespace quenda {
 
@@ -11,11 +12,11 @@ namespace quenda {
 // Typed hand-overs
 
 bool LinkHost::Log(const QString& text) {
-    return RunOnWindow([&](LinkWindow& w) { w.AddLog(text); });
+    return PostToWindow([text](LinkWindow& w) { w.AddLog(text); });
 }
 
 bool LinkHost::Status(const QString& text) {
-    return RunOnWindow([&](LinkWindow& w) { w.SetStatus(text); });
+    return PostToWindow([text](LinkWindow& w) { w.SetStatus(text); });
 }
 
 bool LinkHost::Progress(const QString& text, uint64_t done, uint64_t total) {
@@ -26,7 +27,7 @@ bool LinkHost::Progress(const QString& text, uint64_t done, uint64_t total) {
 }
 
 bool LinkHost::ConnectedChanged(bool usable) {
-    return RunOnWindow([&](LinkWindow& w) { w.EnableControls(usable); });
+    return PostToWindow([usable](LinkWindow& w) { w.EnableControls(usable); });
 }
 
 bool LinkHost::LoadRecord(LinkRecord record, TransferBuffer& buffer, uint32_t servedBit) {
@@ -53,7 +54,7 @@ bool LinkHost::LoadRecord(LinkRecord record, TransferBuffer& buffer, uint32_t se
 }
 
 bool LinkHost::StoreRecord(LinkRecord record, const TransferBuffer& buffer) {
-    return RunOnWindow([&](LinkWindow& w) {
+    return PostToWindow([record, buffer](LinkWindow& w) {
         DeviceState& s = w.State();
         switch (record) {
         case LinkRecord::Info:
@@ -90,11 +91,11 @@ bool LinkHost::PickScheduleRow(TransferBuffer& buffer, bool& picked) {
 }
 
 bool LinkHost::StoreScheduleRow(const TransferBuffer& buffer) {
-    return RunOnWindow([&](LinkWindow& w) { w.State().storeScheduleRow(buffer); });
+    return PostToWindow([buffer](LinkWindow& w) { w.State().storeScheduleRow(buffer); });
 }
 
 bool LinkHost::ShowSchedule() {
-    return RunOnWindow([&](LinkWindow& w) { w.ShowSchedule(); });
+    return PostToWindow([](LinkWindow& w) { w.ShowSchedule(); });
 }
 
 bool LinkHost::ChooseFirmwareFile(QString& file) {
@@ -112,6 +113,28 @@ class QtLinkHost::Channel : public LinkHost {
 public:
     Channel(LinkWindow& window, QtLinkHost* receiver) : window_(&window), receiver_(receiver) {}
 
+    bool PostToWindow(WindowCall fn) override {
+        auto call = std::make_shared<Call>();
+        call->owned = std::move(fn);
+        call->fn = &call->owned;
+        call->posted = true;
+        std::unique_lock lock(mutex_);
+        if (closing_) return false;
+        if (postedError_) {
+            std::exception_ptr error = std::exchange(postedError_, nullptr);
+            lock.unlock();
+            std::rethrow_exception(error);
+        }
+        if (QThread::currentThread() == receiver_->thread()) {
+            LinkWindow* w = window_;
+            lock.unlock();
+            (*call->fn)(*w);
+            return true;
+        }
+        queue_.push_back(call);
+        QMetaObject::invokeMethod(receiver_, "drainCalls", Qt::QueuedConnection);
+        return true;
+    }
     bool RunOnWindow(const WindowCall& fn) override {
         auto call = std::make_shared<Call>();
         call->fn = &fn;
@@ -131,8 +154,8 @@ public:
         done_.wait(lock, [&] { return call->state == Call::Ran || call->state == Call::Released; });
         const bool ran = call->state == Call::Ran;
         // Moved, not copied: the error must end its life on this thread, whose last use
-        // of it the window's thread cannot see.
-        std::exception_ptr error = std::move(call->error);
+        // of it the window's thread cannot see. A posted call's error comes first.
+        std::exception_ptr error = postedError_ ? std::exchange(postedError_, nullptr) : std::move(call->error);
         lock.unlock();
         if (error) std::rethrow_exception(error);
         return ran;
@@ -160,7 +183,9 @@ public:
             }
             {
                 std::lock_guard lock(mutex_);
-                call->error = std::move(error);
+                // Nobody waits for a posted call: its error goes to the link's next call.
+                if (call->posted && error && !postedError_) postedError_ = std::move(error);
+                else call->error = std::move(error);
                 call->state = Call::Ran;
             }
             done_.notify_all();
@@ -191,6 +216,8 @@ private:
     struct Call {
         enum State { Queued, Running, Ran, Released };
         const WindowCall* fn = nullptr; // the caller waits, so its function outlives the call
+        WindowCall owned;               // a posted call's own function; fn points at it
+        bool posted = false;
         State state = Queued;
         std::exception_ptr error;
     };
@@ -201,6 +228,7 @@ private:
     QtLinkHost* receiver_;
     bool closing_ = false;
     std::deque<std::shared_ptr<Call>> queue_;
+    std::exception_ptr postedError_;
 };
 
 QtLinkHost::QtLinkHost(LinkWindow& window, QObject* parent)

@@ -71,8 +71,13 @@ public:
     // Runs fn on the window's thread and returns once it has run. False: the window
     // is closing or gone, and fn did not run (and never will).
     virtual bool RunOnWindow(const WindowCall& fn) = 0;
+    // Like RunOnWindow, but a host with an event loop queues fn and returns at once: the
+    // link goes on with the wire while the window shows what it handed over. Queued
+    // calls run in order, before any later call. False: refused, as above.
+    virtual bool PostToWindow(WindowCall fn) { return RunOnWindow(fn); }
 
-    // ---- Typed hand-overs; each is one RunOnWindow and returns its result ----
+    // ---- Typed hand-overs; each is one call to the window and returns its result.
+    // The ones that bring the window something and take nothing back are posted. ----
     bool Log(const QString& text);
     bool Status(const QString& text);
     // Taskbar progress, then the text as a log line.

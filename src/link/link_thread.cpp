@@ -381,9 +381,26 @@ bool TthdCom::ServeOne() {
 void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone) {
     protocol_->announce(name);
     const bool ok = protocol_->Query(code, n);
-    if (ok) Hand(host_->StoreRecord(record, protocol_->buffer()));
+    if (ok) {
+        // Served now: the window may store the record later, and the next pass must not
+        // read it again meanwhile.
+        state_->clearRequests(ReadBitOf(record));
+        Hand(host_->StoreRecord(record, protocol_->buffer()));
+    }
     if (reportDone) Status(Msg(QStringLiteral("Done")));
     if (!ok) Identify(); // the bit stays raised, so the read is tried again later
+}
+
+uint32_t TthdCom::ReadBitOf(LinkRecord record) {
+    switch (record) {
+    case LinkRecord::Info: return rqGetInfo;
+    case LinkRecord::Config: return rqGetConfig;
+    case LinkRecord::Expert: return rqGetExpert;
+    case LinkRecord::ExpertWeather: return rqGetExpertWeather;
+    case LinkRecord::Chart: return rqGetChart;
+    case LinkRecord::Health: return rqGetHealth;
+    }
+    return 0;
 }
 
 bool TthdCom::WriteFailed(bool sent, const QString& what) {

@@ -125,6 +125,7 @@ private:
     bool Pass(); // false: leave
     bool ServeOne();
     // reportDone: the "Done" status follows the read, whether it succeeded or not.
+    static uint32_t ReadBitOf(LinkRecord record);
     void ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone = false);
     void WriteRecord(uint8_t code, int n, const char* name, LinkRecord record, uint32_t writeBit,
                      uint32_t readBit);

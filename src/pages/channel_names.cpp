@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTableWidget>
+#include <QVariant>
 
 #include <array>
 
@@ -48,6 +49,8 @@ bool droppedDown(const QComboBox* cmb) {
 constexpr const char* kLabelledRows[] = {"edtMoon", "edtBalance", "edtWeatherDelay"};
 // Edits that only take the channel's colour.
 constexpr const char* kColouredRows[] = {"edt", "edtLightningMask"};
+// The captions last spread, kept on the window.
+constexpr char kSpreadNames[] = "quendaChannelCaptions";
 } // namespace
 
 QString ColorName(int index) {
@@ -76,57 +79,79 @@ void SetChannelBackground(QWidget* control, QRgb color) {
     const QPalette theme = control->style()->standardPalette();
     pal.setColor(QPalette::Disabled, QPalette::Base, theme.color(QPalette::Disabled, QPalette::Window));
     pal.setColor(QPalette::Disabled, QPalette::Text, theme.color(QPalette::Disabled, QPalette::Text));
+    // The same palette set again still relays and repaints the box: the names are spread twice a second.
+    if (control->testAttribute(Qt::WA_SetPalette) && pal == control->palette()) return;
     control->setPalette(pal);
 }
 
 void ShowChannelNames(QWidget* window, const DeviceState& state) {
     if (!window) return;
-    auto* visualize = window->findChild<QComboBox*>(QStringLiteral("cmbVisualize"));
-    // Refilling an open list would pull the choice from under the user.
+    // One walk over the window instead of one search per channel and control.
+    QHash<QString, QWidget*> named;
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (const QString name = w->objectName(); !name.isEmpty() && !named.contains(name)) named.insert(name, w);
+    auto find = [&](const QString& name) { return named.value(name); };
+
+    QStringList captions;
+    for (int n = 0; n < kChannels; ++n)
+        captions << ChannelCaption(n, state.Config.ColorName[n]);
+
+    auto* visualize = qobject_cast<QComboBox*>(find(QStringLiteral("cmbVisualize")));
+    // Refilling an open list would pull the choice from under the user; the same list is kept.
     if (visualize && droppedDown(visualize)) return;
     if (visualize) {
-        const QSignalBlocker block(visualize);
-        visualize->clear();
+        bool same = visualize->count() == captions.size();
+        for (int i = 0; same && i < captions.size(); ++i)
+            same = visualize->itemText(i) == captions[i];
+        if (!same) {
+            const QSignalBlocker block(visualize);
+            visualize->clear();
+            visualize->addItems(captions);
+        }
     }
-    auto* grid = window->findChild<QTableWidget*>(QStringLiteral("sgSchedule"));
+    auto* grid = qobject_cast<QTableWidget*>(find(QStringLiteral("sgSchedule")));
+    bool gridChanged = false;
 
     for (int n = 0; n < kChannels; ++n) {
         const int c = state.Config.ColorName[n];
         const QRgb k = ChannelPalette(c);
         const QString suffix = QString::number(n);
 
-        if (auto* cmb = window->findChild<QComboBox*>(QStringLiteral("cmbName") + suffix);
+        if (auto* cmb = qobject_cast<QComboBox*>(find(QStringLiteral("cmbName") + suffix));
             cmb && !droppedDown(cmb)) {
             const QSignalBlocker block(cmb);
             cmb->setCurrentIndex(c < cmb->count() ? c : 0);
         }
 
-        const QString text = ChannelCaption(n, c);
+        const QString& text = captions[n];
         if (grid && grid->columnCount() > n + 2) {
             QTableWidgetItem* head = grid->horizontalHeaderItem(n + 2);
             if (!head) {
                 head = new QTableWidgetItem;
                 grid->setHorizontalHeaderItem(n + 2, head);
             }
-            head->setText(text);
-        }
-        if (visualize) {
-            const QSignalBlocker block(visualize);
-            visualize->addItem(text);
+            if (head->text() != text) {
+                head->setText(text);
+                gridChanged = true;
+            }
         }
 
         for (const char* prefix : kLabelledRows) {
-            auto* edit = window->findChild<QWidget*>(QString::fromLatin1(prefix) + suffix);
+            QWidget* edit = find(QString::fromLatin1(prefix) + suffix);
             if (!edit) continue;
             if (QLabel* label = AttachedLabel(edit)) label->setText(text);
             SetChannelBackground(edit, k);
         }
         for (const char* prefix : kColouredRows)
-            SetChannelBackground(window->findChild<QWidget*>(QString::fromLatin1(prefix) + suffix), k);
+            SetChannelBackground(find(QString::fromLatin1(prefix) + suffix), k);
     }
     // The grid paints channel cells in the channel's colour.
-    if (grid) grid->viewport()->update();
+    if (grid && gridChanged) grid->viewport()->update();
 
+    // The pages redraw what the names colour only when a name changed.
+    const QVariant spread = QVariant(captions);
+    if (window->property(kSpreadNames) == spread) return;
+    window->setProperty(kSpreadNames, spread);
     for (Page* page : window->findChildren<Page*>())
         page->channelNamesChanged();
 }

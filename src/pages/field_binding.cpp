@@ -142,8 +142,10 @@ void FieldBinding::store(const Bound& b, int64_t v) {
 
 void FieldBinding::showPartner(const Bound& b, int64_t v, bool force) {
     if (!b.partner || (!force && userChange(b.partner))) return;
+    const int shown = int(std::clamp<int64_t>(v, b.partner->minimum(), b.partner->maximum()));
+    if (b.partner->value() == shown) return; // the poll's refreshes mostly find it right
     const QSignalBlocker block(b.partner);
-    b.partner->setValue(int(std::clamp<int64_t>(v, b.partner->minimum(), b.partner->maximum())));
+    b.partner->setValue(shown);
 }
 
 void FieldBinding::showControl(const Bound& b, bool force) {
@@ -152,16 +154,17 @@ void FieldBinding::showControl(const Bound& b, bool force) {
     if (!force && userChange(b.control)) return;
     const QSignalBlocker block(b.control);
     if (auto* e = qobject_cast<QLineEdit*>(b.control)) {
-        e->setText(fieldText(b.row.conv, v, win_.state().Config));
+        // Setting even the same text resets the cursor and relays the edit out.
+        if (const QString text = fieldText(b.row.conv, v, win_.state().Config); e->text() != text) e->setText(text);
         markUnparsed(e, false);
     } else if (auto* btn = qobject_cast<QAbstractButton*>(b.control)) {
         // A radio button is unchecked by its sibling that holds the value.
         if (b.row.conv == Conv::FlagBit) btn->setChecked((v & b.row.value) != 0);
         else if (v == b.row.value) btn->setChecked(true);
     } else if (auto* combo = qobject_cast<QComboBox*>(b.control)) {
-        combo->setCurrentIndex(int(v));
+        if (combo->currentIndex() != int(v)) combo->setCurrentIndex(int(v));
     } else if (auto* s = qobject_cast<QAbstractSlider*>(b.control)) {
-        s->setValue(int(v));
+        if (s->value() != int(v)) s->setValue(int(v));
     }
 }
 

@@ -174,7 +174,9 @@ StatusDisplay::StatusDisplay(WindowServices& win) : win_(win) {
 }
 
 template <class T> T* StatusDisplay::control(const QString& name) const {
-    return win_.mainWidget()->findChild<T*>(name);
+    QPointer<QWidget>& w = found_[name];
+    if (!w) w = win_.mainWidget()->findChild<T*>(name);
+    return qobject_cast<T*>(w.data());
 }
 
 void StatusDisplay::showDeviceInfo() {
@@ -206,8 +208,13 @@ void StatusDisplay::showStatus() {
         const QColor normal = board->parentWidget()
                                   ? board->parentWidget()->palette().color(QPalette::WindowText)
                                   : win_.mainWidget()->palette().color(QPalette::WindowText);
-        pal.setColor(QPalette::WindowText, boardErrorShown(s.Info.ErrorFlags) ? QColor(Qt::red) : normal);
-        board->setPalette(pal);
+        const QColor colour = boardErrorShown(s.Info.ErrorFlags) ? QColor(Qt::red) : normal;
+        // A palette set anew relays the label out even when nothing changed.
+        const auto shown = [&](QPalette::ColorGroup g) { return pal.color(g, QPalette::WindowText) == colour; };
+        if (!shown(QPalette::Active) || !shown(QPalette::Inactive) || !shown(QPalette::Disabled)) {
+            pal.setColor(QPalette::WindowText, colour);
+            board->setPalette(pal);
+        }
     }
 }
 

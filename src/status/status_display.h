@@ -12,6 +12,8 @@
 #include "link/records.h"
 
 #include <QString>
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 #include <initializer_list>
 
@@ -102,6 +104,8 @@ private:
     template <class T> T* control(const QString& name) const;
 
     WindowServices& win_;
+    // Found once: a search of the whole window twice a second shows in a drag.
+    mutable QHash<QString, QPointer<QWidget>> found_;
 };
 
 } // namespace quenda

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <fcntl.h>
 #include <poll.h>
+#include <mutex>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -175,6 +176,69 @@ private slots:
         });
         QVERIFY(spinUntil([&] { return c.done.load(); }, 2000));
         QVERIFY(caught);
+    }
+
+    // A posted hand-over returns before the window runs it, runs in order with the ones
+    // waited for, and an error it throws reaches the link at its next hand-over.
+    void postedCallsKeepOrderWithoutWaiting() {
+        auto state = std::make_shared<DeviceState>();
+        RecordingWindow window(state);
+        QtLinkHost qtHost(window);
+        auto host = qtHost.Host();
+        QStringList ran; // touched on the window's thread only
+        Caller posting([&] {
+            return host->PostToWindow([&](LinkWindow&) { ran << "posted"; }) &&
+                   host->PostToWindow([](LinkWindow&) { throw std::runtime_error("display failed"); });
+        });
+        QVERIFY(waitFor([&] { return posting.done.load(); }, 1000)); // the window's loop does not run
+        QCOMPARE(posting.result.load(), 1);
+        QVERIFY(ran.isEmpty());
+        std::atomic<bool> caught{false};
+        Caller waiting([&] {
+            try {
+                host->RunOnWindow([&](LinkWindow&) { ran << "waited"; });
+            } catch (const std::runtime_error& e) {
+                caught = QByteArray(e.what()) == "display failed";
+            }
+            return true;
+        });
+        QVERIFY(spinUntil([&] { return waiting.done.load(); }, 2000));
+        QCOMPARE(ran, (QStringList{"posted", "waited"}));
+        QVERIFY(caught);
+    }
+
+    // The window stores what the link read later than the link goes on: with the
+    // window's loop running only every 100 ms, each first read still happens once.
+    void readsOnceWhileTheWindowIsBusy() {
+        auto state = std::make_shared<DeviceState>();
+        RecordingWindow window(state);
+        QtLinkHost qtHost(window);
+        auto port = std::make_shared<ScriptedPort>();
+        auto device = std::make_shared<ScriptedDevice>();
+        std::mutex m;
+        QList<QByteArray> codes;
+        device->beforeAnswer = [&](const QByteArray& line) {
+            std::lock_guard g(m);
+            codes << line.left(2);
+        };
+        port->setResponder([device](const QByteArray& l) { return device->answer(l); });
+        TthdCom::Options o;
+        o.makePort = [port] { return std::make_unique<TappedPort>(port, std::make_shared<PortTap>()); };
+        auto link = TthdCom::Create(state, qtHost.Host(), QStringLiteral("COM5"), false, o);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 400) { // the poll comes after 500 ms
+            QThread::msleep(100);
+            QCoreApplication::processEvents();
+        }
+        qtHost.BeginClose();
+        link->Terminate();
+        QVERIFY(waitFor([&] { return link->Finished(); }, 3000));
+        link.reset();
+        QVERIFY(TthdCom::WaitForThreads(3000));
+        std::lock_guard g(m);
+        for (const char* code : {"81", "82", "85"})
+            QVERIFY2(codes.count(code) == 1, qPrintable(codes.join(' ')));
     }
 
     // A whole link on a real event loop: connect, then close in the middle of a

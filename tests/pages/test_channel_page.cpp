@@ -29,6 +29,20 @@ QLineEdit* edt(TfrmQuenda& w, int n) {
 QAction* action(TfrmQuenda& w, const char* name) {
     return w.findChild<QAction*>(QString::fromLatin1(name));
 }
+// Counts one kind of event on the given widgets.
+struct EventCounter : QObject {
+    EventCounter(QEvent::Type type, std::initializer_list<QWidget*> widgets) : type_(type) {
+        for (QWidget* w : widgets) w->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == type_;
+        return false;
+    }
+    int count = 0;
+
+private:
+    QEvent::Type type_;
+};
 } // namespace
 
 class TestChannelPage : public QObject {
@@ -350,6 +364,29 @@ private slots:
         QCOMPARE(edt(*w, 6)->palette().color(QPalette::Base), QColor(0x80, 0xFF, 0xFF));
         QCOMPARE(edt(*w, 11)->palette().color(QPalette::Base), QColor(Qt::white));
         QCOMPARE(w->state().requests(), 0u); // showing never raises
+
+        // The same configuration at the next poll: nothing is set again, so nothing is
+        // relaid or repainted, and the visualization keeps the channel the user chose.
+        auto* visualize = w->findChild<QComboBox*>(QStringLiteral("cmbVisualize"));
+        visualize->setCurrentIndex(6);
+        QWidget* coloured[] = {edt(*w, 6), edt(*w, 7)};
+        EventCounter palettes(QEvent::PaletteChange, {coloured[0], coloured[1]});
+        int refills = 0;
+        connect(visualize->model(), &QAbstractItemModel::rowsInserted, this, [&] { ++refills; });
+        w->ShowModeAndSettings();
+        w->ShowModeAndSettings();
+        QCOMPARE(palettes.count, 0);
+        QCOMPARE(refills, 0);
+        QCOMPARE(visualize->currentIndex(), 6);
+        // One name changes: it reaches every place, the choice stays.
+        w->state().Config.ColorName[6] = 2;
+        w->ShowModeAndSettings();
+        QCOMPARE(grid->horizontalHeaderItem(8)->text(), QStringLiteral("G: Red"));
+        QCOMPARE(visualize->itemText(6), QStringLiteral("G: Red"));
+        QCOMPARE(visualize->currentIndex(), 6);
+        QCOMPARE(coloured[0]->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
+        QCOMPARE(coloured[1]->palette().color(QPalette::Base), QColor(Qt::white));
+        QCOMPARE(palettes.count, 1);
     }
 
     void colorTable_data() {

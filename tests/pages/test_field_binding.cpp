@@ -208,6 +208,30 @@ private slots:
         QVERIFY(!b.radio->isChecked());
         QVERIFY(b.check->isChecked());
     }
+
+    // The poll refreshes twice a second: an edit that already shows the record keeps its
+    // cursor and selection; one that shows something else is rewritten.
+    void refreshKeepsWhatIsShown() {
+        Bench b(RecordKind::Info, "Channel", Conv::LevelPercent, rqSetChannels);
+        b.other->setFocus();
+        b.win.state().Info.Channel[3] = 2048;
+        b.binding.refresh(RecordKind::Info);
+        QCOMPARE(b.edit->text(), QStringLiteral("50"));
+        b.type(QStringLiteral("25"));
+        b.other->setFocus();
+        QCOMPARE(b.edit->text(), QStringLiteral("25"));
+        b.edit->setSelection(0, 1);
+        b.binding.refresh(RecordKind::Info);
+        QCOMPARE(b.edit->selectedText(), QStringLiteral("2"));
+        QCOMPARE(b.edit->cursorPosition(), 1);
+        QCOMPARE(b.bar->value(), 200); // 1024 held to the bar's range
+
+        b.win.state().Info.Channel[3] = 40;
+        b.binding.refresh(RecordKind::Info);
+        QCOMPARE(b.edit->text(), QStringLiteral("0.98"));
+        QVERIFY(!b.edit->hasSelectedText());
+        QCOMPARE(b.bar->value(), 40);
+    }
 };
 
 QTEST_MAIN(TestFieldBinding)
