@@ -122,9 +122,10 @@ void DeviceState::forgetRow(int row) {
     requests_ |= rqGetSchedule;
 }
 
+// The link clears a read's bit when the reply arrives, before the record reaches the
+// window; a read raised again in between (Refresh) must stay raised here.
 void DeviceState::storeInfo(const TransferBuffer& b) {
     std::lock_guard g(StateLock);
-    requests_ &= ~uint32_t(rqGetInfo);
     if (requests_ & (rqSetTime | rqSetChannels | rqSetRow)) return; // the user's newer edit wins
     copyIn(Info, b);
     infoCopied_ = false; // a later retry of a write loads the record as it is now
@@ -140,9 +141,8 @@ void DeviceState::loadInfo(TransferBuffer& b, uint32_t servedBit) {
 // A read is served; while a write of the same record is pending, the user's copy is
 // newer and stays.
 template <class R>
-void DeviceState::storeRecord(R& rec, const TransferBuffer& b, uint32_t readBit, uint32_t writeBit) {
+void DeviceState::storeRecord(R& rec, const TransferBuffer& b, uint32_t writeBit) {
     std::lock_guard g(StateLock);
-    requests_ &= ~readBit;
     if (!(requests_ & writeBit)) copyIn(rec, b);
 }
 template <class R> void DeviceState::loadRecord(const R& rec, TransferBuffer& b, uint32_t writeBit) {
@@ -151,16 +151,16 @@ template <class R> void DeviceState::loadRecord(const R& rec, TransferBuffer& b,
     copyOut(rec, b);
 }
 
-void DeviceState::storeConfig(const TransferBuffer& b) { storeRecord(Config, b, rqGetConfig, rqSetConfig); }
+void DeviceState::storeConfig(const TransferBuffer& b) { storeRecord(Config, b, rqSetConfig); }
 void DeviceState::loadConfig(TransferBuffer& b) { loadRecord(Config, b, rqSetConfig); }
-void DeviceState::storeExpert(const TransferBuffer& b) { storeRecord(Expert, b, rqGetExpert, rqSetExpert); }
+void DeviceState::storeExpert(const TransferBuffer& b) { storeRecord(Expert, b, rqSetExpert); }
 void DeviceState::loadExpert(TransferBuffer& b) { loadRecord(Expert, b, rqSetExpert); }
 void DeviceState::storeExpertWeather(const TransferBuffer& b) {
-    storeRecord(ExpertWeather, b, rqGetExpertWeather, rqSetExpertWeather);
+    storeRecord(ExpertWeather, b, rqSetExpertWeather);
 }
 void DeviceState::loadExpertWeather(TransferBuffer& b) { loadRecord(ExpertWeather, b, rqSetExpertWeather); }
-void DeviceState::storeChart(const TransferBuffer& b) { storeRecord(Chart, b, rqGetChart, 0); }
-void DeviceState::storeHealth(const TransferBuffer& b) { storeRecord(Health, b, rqGetHealth, 0); }
+void DeviceState::storeChart(const TransferBuffer& b) { storeRecord(Chart, b, 0); }
+void DeviceState::storeHealth(const TransferBuffer& b) { storeRecord(Health, b, 0); }
 
 void DeviceState::storeScheduleRow(const TransferBuffer& b) {
     std::lock_guard g(StateLock);

@@ -137,7 +137,7 @@ public:
 private:
     void raiseLocked(uint32_t bits);
 
-    template <class R> void storeRecord(R& rec, const TransferBuffer& b, uint32_t readBit, uint32_t writeBit);
+    template <class R> void storeRecord(R& rec, const TransferBuffer& b, uint32_t writeBit);
     template <class R> void loadRecord(const R& rec, TransferBuffer& b, uint32_t writeBit);
     uint32_t requests_ = 0; // guarded by StateLock
     uint64_t raises_ = 0;   // guarded by StateLock

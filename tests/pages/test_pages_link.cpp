@@ -91,8 +91,10 @@ struct Connected {
     }
     // Connected and every read of the connection served.
     bool initialReadDone() {
+        // Lines reach the window after the link has moved on, so "read" is the window's marks.
         return w->isConnected() && (w->state().requests() & rqOnConnect) == 0 &&
-               w->state().Schedule.size() == std::size_t(sim->device().records().schedule.size());
+               w->state().Schedule.size() == std::size_t(sim->device().records().schedule.size()) &&
+               w->state().allRead();
     }
     ~Connected() {
         if (w) w->close();
