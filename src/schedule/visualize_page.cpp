@@ -114,8 +114,9 @@ void VisualizePage::DrawVisualization() {
 }
 
 void VisualizePage::showDeviceInfo() {
-    // The present-moment marker follows the device's clock while the page is shown.
-    if (isVisible()) DrawVisualization();
+    // The present-moment marker follows the device's clock while the page is shown; during
+    // a drag the timer's next redraw brings it along.
+    if (isVisible() && !tmrVisualize_->isActive()) DrawVisualization();
 }
 
 void VisualizePage::channelNamesChanged() {
