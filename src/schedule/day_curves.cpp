@@ -158,18 +158,36 @@ public:
         // Centres i + 0.5 in [u0, u1), or in (u0, u1] when walked backwards.
         const double lo = backwards ? std::floor(u0 - 0.5) + 1 : std::ceil(u0 - 0.5);
         const double hi = backwards ? std::floor(u1 - 0.5) : std::ceil(u1 - 0.5) - 1;
-        const int first = int(std::max(lo, 0.0)), last = int(std::min(hi, double(along - 1)));
-        for (int i = first; i <= last; ++i) {
-            const double v = std::clamp(v0 + (i + 0.5 - u0) * slope - 0.5, -2.0, double(across) + 1);
-            const double below = std::floor(v);
-            const int j = int(below);
-            const uint cover = uint((v - below) * 256 + 0.5);
-            if (steep) {
-                blend(j, i, colour, 256 - cover);
-                blend(j + 1, i, colour, cover);
-            } else {
-                blend(i, j, colour, 256 - cover);
-                blend(i, j + 1, colour, cover);
+        const int first = int(std::clamp(lo, 0.0, double(along))), last = int(std::clamp(hi, -1.0, double(along - 1)));
+        if (first > last) return;
+        // The other coordinate in 1/65536 pixel, stepped along: its whole part picks the
+        // pair of pixels, the next eight bits give the lower one's share.
+        const double start = v0 + (first + 0.5 - u0) * slope - 0.5;
+        if (!(std::abs(start) < 1e6)) return;
+        int64_t v = std::llround(start * 65536);
+        const int64_t step = std::llround(slope * 65536);
+        for (int i = first; i <= last; ++i, v += step) {
+            const int64_t j = v >> 16;
+            const uint cover = uint(v >> 8) & 0xFFu;
+            if (j >= 0 && j + 1 < across) {
+                if (steep) {
+                    QRgb* px = row(i) + j;
+                    px[0] = mix(px[0], colour, 256 - cover);
+                    px[1] = mix(px[1], colour, cover);
+                } else {
+                    QRgb& upper = row(int(j))[i];
+                    QRgb& lower = row(int(j) + 1)[i];
+                    upper = mix(upper, colour, 256 - cover);
+                    lower = mix(lower, colour, cover);
+                }
+            } else if (j >= -1 && j < across) {
+                if (steep) {
+                    blend(int(j), i, colour, 256 - cover);
+                    blend(int(j) + 1, i, colour, cover);
+                } else {
+                    blend(i, int(j), colour, 256 - cover);
+                    blend(i, int(j) + 1, colour, cover);
+                }
             }
         }
     }
@@ -179,9 +197,11 @@ public:
     }
 
 private:
+    QRgb* row(int y) const { return reinterpret_cast<QRgb*>(bits_ + y * stride_); }
+
     void blend(int x, int y, QRgb colour, uint cover) {
         if (x < 0 || y < 0 || x >= w_ || y >= h_ || cover == 0) return;
-        QRgb& px = reinterpret_cast<QRgb*>(bits_ + y * stride_)[x];
+        QRgb& px = row(y)[x];
         px = mix(px, colour, cover);
     }
 
