@@ -26,8 +26,11 @@ CurveSurface::CurveSurface(QWidget* parent) : QWidget(parent) {
 
 void CurveSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (picture_ && !picture_->isNull())
+    if (picture_ && !picture_->isNull()) {
+        // The picture is opaque: copied, not blended over what was there.
+        p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(0, 0, *picture_);
+    }
     else
         p.fillRect(rect(), Qt::black);
 }
