@@ -125,7 +125,9 @@ void VisualizePage::showDeviceInfo() {
 void VisualizePage::channelNamesChanged() {
     const QSignalBlocker block(cmbVisualize_);
     cmbVisualize_->setCurrentIndex(selectedChannel_ < cmbVisualize_->count() ? selectedChannel_ : -1);
-    DrawVisualization(); // the curve colours follow the names
+    // The curve colours follow the names. The names are spread at every poll: a hidden page
+    // draws when it is shown, and during a drag the timer's next redraw brings them along.
+    if (isVisible() && !tmrVisualize_->isActive()) DrawVisualization();
 }
 
 void VisualizePage::imgMouseDown(QPointF pos) {
