@@ -6,7 +6,9 @@
 //       drag of 200 mouse moves runs on the Visualization page of a window connected
 //       to the simulated device at 115200 baud, until the moved line reaches the device;
 //       goal < 16 ms
-//   bench_day_curves [redraws [a|b]]   (redraws per mode for (a), default 1000; one part only)
+//   bench_day_curves [redraws [a|b [prefix]]]   (redraws per mode for (a), default 1000; one
+//   part only; with a prefix (a) also saves the last picture of each mode as prefix-auto.png
+//   and prefix-geo.png, to compare the drawing before and after a change pixel by pixel)
 #include "app/main_window.h"
 #include "lang/texts.h"
 #include "link/link_thread.h"
@@ -27,6 +29,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <string>
 #include <vector>
 
 using namespace quenda;
@@ -44,6 +48,101 @@ double processCpuMs() {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
+
+int64_t threadCpuUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// What ran on the window's thread between two ticks of a 1 ms timer, and the stalls it
+// explains: each event delivery that took more than a millisecond is noted with its wall
+// and processor time, so a stall that holds no long event (or whose events spent little
+// processor time) is the machine's scheduling, not the window's work.
+class StallWatch {
+public:
+    void note(const std::string& what, int64_t wallUs, int64_t cpuUs) {
+        auto& e = sinceTick_[what];
+        e.calls += 1;
+        e.wallUs += wallUs;
+        e.cpuUs += cpuUs;
+    }
+    void tick() {
+        const int64_t t = nowUs();
+        if (last_) {
+            const int64_t gap = t - last_;
+            if (gap > longest_) {
+                longest_ = gap;
+                longestCpu_ = 0;
+                for (const auto& [what, e] : sinceTick_) longestCpu_ += e.cpuUs;
+            }
+            if (gap > 4000) {
+                ++buckets_[gap < 8000 ? 0 : gap < 16000 ? 1 : gap < 32000 ? 2 : 3];
+                for (const auto& [what, e] : sinceTick_) {
+                    auto& c = causes_[what];
+                    c.calls += e.calls;
+                    c.wallUs += e.wallUs;
+                    c.cpuUs += e.cpuUs;
+                }
+                if (sinceTick_.empty()) ++unexplained_;
+            }
+        }
+        sinceTick_.clear();
+        last_ = t;
+    }
+    double longestMs() const { return double(longest_) / 1000.0; }
+    void print() const {
+        std::printf("    longest stall %.1f ms, of it %.1f ms processor time in events; stalls over 4 ms: 4-8 ms %d, "
+                    "8-16 ms %d, 16-32 ms %d, >= 32 ms %d; with no event over 1 ms in them: %d\n",
+                    longestMs(), double(longestCpu_) / 1000.0, buckets_[0], buckets_[1], buckets_[2], buckets_[3],
+                    unexplained_);
+        for (const auto& [what, c] : causes_)
+            std::printf("      in them: %-44s %4d calls, wall %7.2f ms, processor %7.2f ms\n", what.c_str(), c.calls,
+                        double(c.wallUs) / 1000.0, double(c.cpuUs) / 1000.0);
+    }
+
+private:
+    struct Entry {
+        int calls = 0;
+        int64_t wallUs = 0, cpuUs = 0;
+    };
+    std::map<std::string, Entry> sinceTick_, causes_;
+    int buckets_[4] = {};
+    int unexplained_ = 0;
+    int64_t last_ = 0, longest_ = 0, longestCpu_ = 0;
+};
+
+// Times every outermost event delivery on the window's thread while a watch is set.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    StallWatch* watch = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!watch || depth_ > 0) return QApplication::notify(receiver, event);
+        ++depth_;
+        const int64_t wall0 = nowUs(), cpu0 = threadCpuUs();
+        const int type = int(event->type());
+        const char* const cls = receiver->metaObject()->className();
+        const QString name = receiver->objectName(); // the receiver may be gone afterwards
+        bool handled = false;
+        try {
+            handled = QApplication::notify(receiver, event);
+        } catch (...) {
+            --depth_;
+            throw;
+        }
+        --depth_;
+        const int64_t wall = nowUs() - wall0;
+        if (wall > 1000)
+            watch->note(std::string(cls) + "/" + name.toStdString() + " event " + std::to_string(type), wall,
+                        threadCpuUs() - cpu0);
+        return handled;
+    }
+
+private:
+    int depth_ = 0;
+};
 
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
@@ -69,7 +168,7 @@ std::vector<TScheduleRow> benchSchedule() {
     return lines;
 }
 
-void redraws(int count, bool sunPath, const std::vector<TScheduleRow>& lines) {
+void redraws(int count, bool sunPath, const std::vector<TScheduleRow>& lines, const QString& savePrefix) {
     CurveScene scene;
     scene.schedule = lines;
     for (int ch = 0; ch < kChannels; ++ch) scene.colorNames[std::size_t(ch)] = uint8_t(ch + 1);
@@ -96,6 +195,7 @@ void redraws(int count, bool sunPath, const std::vector<TScheduleRow>& lines) {
                 "processor time (all threads) median %.3f ms, 99th %.3f ms (goal median <= 2 ms)\n",
                 sunPath ? "Geo " : "Auto", count, percentile(ms, 0.5), percentile(ms, 0.99), percentile(cpu, 0.5),
                 percentile(cpu, 0.99));
+    if (!savePrefix.isEmpty()) curves.image.save(savePrefix + (sunPath ? "-geo.png" : "-auto.png"));
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -145,7 +245,9 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
     }
     auto* page = qobject_cast<VisualizePage*>(w->page(QStringLiteral("tsVisualize")));
     w->ShowPage(page);
-    waitUntil([] { return false; }, 200); // let the page settle and draw
+    // Let the page settle and draw the whole schedule as read from the device.
+    waitUntil([&] { return !w->state().isRaised(rqGetSchedule) && w->state().isRead(2); }, 20000);
+    waitUntil([] { return false; }, 200);
     QWidget* img = page->img();
     if (page->points().size() < 3) {
         std::fprintf(stderr, "no points drawn\n");
@@ -153,6 +255,9 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
     }
 
     int64_t lastTick = 0, longestGapUs = 0, longestAt = 0;
+    StallWatch stalls;
+    auto* app = static_cast<TimedApplication*>(QCoreApplication::instance());
+    app->watch = &stalls;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
@@ -162,6 +267,7 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
             longestAt = t;
         }
         lastTick = t;
+        stalls.tick();
     });
     ticker.start(1);
 
@@ -188,10 +294,12 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
     sendMouse(img, QEvent::MouseButtonRelease, last, Qt::NoButton);
     const bool arrived = waitUntil([&] { return sim.device().records().schedule[2].Color16[0] == 4096; }, 10000);
     ticker.stop();
+    app->watch = nullptr;
     std::printf("(b) scripted drag of %d moves, release and upload%s: longest event-loop stall %.1f ms "
                 "(goal < 16 ms), ending %.0f ms after the press (release at %.0f ms)\n",
                 moves, arrived ? "" : " (line NOT at the device)", double(longestGapUs) / 1000.0,
                 double(longestAt - pressedAt) / 1000.0, double(releasedAt - pressedAt) / 1000.0);
+    stalls.print();
     w->close();
     w.reset();
     return arrived ? double(longestGapUs) / 1000.0 : -1;
@@ -200,14 +308,15 @@ double dragStall(const std::vector<TScheduleRow>& lines) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     LoadLanguage(LanguageChoice::English);
     const int count = argc > 1 ? std::max(10, QByteArray(argv[1]).toInt()) : 1000;
     const auto lines = benchSchedule();
     const QByteArray part = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    const QString savePrefix = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     if (part != "b") {
-        redraws(count, false, lines);
-        redraws(count, true, lines);
+        redraws(count, false, lines, savePrefix);
+        redraws(count, true, lines, savePrefix);
     }
     if (part == "a") return 0;
     const double stall = dragStall(lines);

@@ -47,10 +47,19 @@ struct CurveScene {
     QFont font;
 };
 
+// The grid and the axis labels depend only on the size, the kind of axis and the font;
+// kept from one drawing to the next and copied instead of drawn again.
+struct CurveFrame {
+    QImage image;
+    bool sunPath = false;
+    QFont font;
+};
+
 struct DayCurves {
     QImage image;
     PointTable points; // one entry per schedule line
     QString failure;   // why the drawing stopped early; empty when it did not
+    CurveFrame frame;  // reused by the next drawing
 };
 
 // Both take the previous result to reuse its buffers (a drag redraws every 25 ms).

@@ -26,8 +26,11 @@ CurveSurface::CurveSurface(QWidget* parent) : QWidget(parent) {
 
 void CurveSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (picture_ && !picture_->isNull())
+    if (picture_ && !picture_->isNull()) {
+        // The picture is opaque: copied, not blended over what was there.
+        p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(0, 0, *picture_);
+    }
     else
         p.fillRect(rect(), Qt::black);
 }
@@ -114,14 +117,17 @@ void VisualizePage::DrawVisualization() {
 }
 
 void VisualizePage::showDeviceInfo() {
-    // The present-moment marker follows the device's clock while the page is shown.
-    if (isVisible()) DrawVisualization();
+    // The present-moment marker follows the device's clock while the page is shown; during
+    // a drag the timer's next redraw brings it along.
+    if (isVisible() && !tmrVisualize_->isActive()) DrawVisualization();
 }
 
 void VisualizePage::channelNamesChanged() {
     const QSignalBlocker block(cmbVisualize_);
     cmbVisualize_->setCurrentIndex(selectedChannel_ < cmbVisualize_->count() ? selectedChannel_ : -1);
-    DrawVisualization(); // the curve colours follow the names
+    // The curve colours follow the names. The names are spread at every poll: a hidden page
+    // draws when it is shown, and during a drag the timer's next redraw brings them along.
+    if (isVisible() && !tmrVisualize_->isActive()) DrawVisualization();
 }
 
 void VisualizePage::imgMouseDown(QPointF pos) {

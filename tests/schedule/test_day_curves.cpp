@@ -133,6 +133,67 @@ private slots:
         QVERIFY(DrawDayCurves(none).image.isNull());
     }
 
+    // A drawing that reuses the previous result keeps its grid and labels only while they
+    // still fit: what it shows must equal a drawing from nothing.
+    void reusedResultDrawsAsAFreshOne_data() {
+        QTest::addColumn<bool>("firstSunPath");
+        QTest::addColumn<QSize>("firstSize");
+        QTest::addColumn<int>("firstFontPixels");
+        QTest::addColumn<bool>("sunPath");
+        QTest::newRow("same scene") << false << QSize(kW, kH) << 0 << false;
+        QTest::newRow("day to sun path") << false << QSize(kW, kH) << 0 << true;
+        QTest::newRow("sun path to day") << true << QSize(kW, kH) << 0 << false;
+        QTest::newRow("other size") << false << QSize(kW + 60, kH - 40) << 0 << false;
+        QTest::newRow("other font") << true << QSize(kW, kH) << 24 << true;
+    }
+    void reusedResultDrawsAsAFreshOne() {
+        QFETCH(bool, firstSunPath);
+        QFETCH(QSize, firstSize);
+        QFETCH(int, firstFontPixels);
+        QFETCH(bool, sunPath);
+        // The first drawing has other levels, a drag label and another marker, none of
+        // which may stay behind.
+        const std::vector<TScheduleRow> before{line(3, 0, 4096, -2000), line(12, 0, 0, 9000), line(20, 0, 3000, -3000)};
+        const std::vector<TScheduleRow> after{line(6, 0, 1000, 1000), line(12, 0, 3500, 8000), line(18, 0, 500, 1000)};
+        CurveScene first = scene(before);
+        first.size = firstSize;
+        first.dragged = 1;
+        first.hour = 15;
+        if (firstFontPixels) first.font.setPixelSize(firstFontPixels);
+        auto draw = [](const CurveScene& s, bool sun, DayCurves reuse) {
+            return sun ? DrawSunPathCurves(s, std::move(reuse)) : DrawDayCurves(s, std::move(reuse));
+        };
+        DayCurves kept = draw(first, firstSunPath, {});
+        const CurveScene second = scene(after);
+        const DayCurves again = draw(second, sunPath, std::move(kept));
+        const DayCurves fresh = draw(second, sunPath, {});
+        QVERIFY(again.failure.isEmpty());
+        QCOMPARE(again.image.size(), fresh.image.size());
+        QVERIFY(again.image == fresh.image);
+        // Drawn twice more over itself: the curves must not pile up.
+        const DayCurves third = draw(second, sunPath, draw(second, sunPath, fresh));
+        QVERIFY(third.image == fresh.image);
+    }
+
+    // Levels and times far outside the day (as a damaged schedule holds them) leave the
+    // surface at its edge instead of being drawn outside the picture.
+    void curvesFarOffTheSurfaceAreCutAtItsEdge() {
+        std::vector<TScheduleRow> lines{line(12, 0, 2048, 32767), line(12, 30, 32767, -32768), line(127, 0, -32768, 0),
+                                        line(-128, 0, 2048, 10000)};
+        for (auto& l : lines) l.Color16[7] = l.Color16[0];
+        CurveScene s = scene(lines);
+        s.dragged = 1;
+        for (const bool sun : {false, true}) {
+            const DayCurves c = sun ? DrawSunPathCurves(s) : DrawDayCurves(s);
+            QVERIFY(c.failure.isEmpty());
+            QCOMPARE(c.image.size(), QSize(kW, kH));
+            QCOMPARE(int(c.points.size()), 4);
+        }
+        // From 12:00 at half level steeply up and off the top: still drawn where it is inside.
+        const DayCurves day = DrawDayCurves(s);
+        QVERIFY(std::max(qRed(day.image.pixel(199, 100)), qRed(day.image.pixel(200, 100))) > 100);
+    }
+
     void dragLabelShowsTimeOrAltitude() {
         std::vector<TScheduleRow> lines{line(9, 5, 2048, 5000)};
         CurveScene s = scene(lines);

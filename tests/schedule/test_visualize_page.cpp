@@ -147,6 +147,29 @@ private slots:
         QCOMPARE(int(f.page->points().size()), 1);
     }
 
+    // New colour names reach the picture of a page that was hidden when they came, and
+    // of one whose point is being held, at its next redraw.
+    void pictureTakesNewNamesWhenShownAndWhileDragging() {
+        Fixture f(1);
+        auto squareColour = [&] {
+            const QPoint at = f.point(1);
+            return f.page->picture().pixel(at);
+        };
+        f.w->ShowPage(f.w->page(QStringLiteral("tsMessages")));
+        f.w->state().Config.ColorName[0] = 2; // Red
+        ShowChannelNames(f.w.get(), f.w->state());
+        f.w->ShowPage(f.page);
+        QApplication::processEvents();
+        QCOMPARE(squareColour(), CurvePalette(2));
+
+        QTest::mousePress(f.page->img(), Qt::LeftButton, {}, f.point(1));
+        QCOMPARE(f.page->DraggedLine(), 1);
+        f.w->state().Config.ColorName[0] = 3; // Green
+        ShowChannelNames(f.w.get(), f.w->state());
+        QTRY_COMPARE_WITH_TIMEOUT(squareColour(), CurvePalette(3), 1000);
+        QTest::mouseRelease(f.page->img(), Qt::LeftButton, {}, f.point(1));
+    }
+
     void wheelPicksChannelOnlyOnThisPageAndNotWhileDragging() {
         Fixture f(1);
         ShowChannelNames(f.w.get(), f.w->state());
