@@ -95,7 +95,7 @@ void FirmwareControl::Connected() {
 
 void FirmwareControl::checkRestore() {
     if (!transferred_) return restoreCheck_->stop();
-    if (!w_.isConnected()) return; // back in the bootloader, or gone for now
+    if (!w_.isConnected()) return restoreCheck_->stop(); // back in the bootloader, or gone: until it answers
     if (w_.portName() != backupPort_) {
         // Another device: the backup is not its own.
         transferred_ = false;
