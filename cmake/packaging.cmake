@@ -1,7 +1,12 @@
 # Installation and the Debian package: cmake --build build --target package
 # gives quenda_<version>_amd64.deb with the three programs, the desktop entry, icon, AppStream metainfo, man pages and help pages.
 set(QUENDA_APP_ID org.quenda.Quenda)
-set(QUENDA_HOMEPAGE "https://quenda.example.org" CACHE STRING "Project home page (AppStream)")
+# Where the project is published and under which terms: the keeper of a package sets
+# these. Without a licence granted, the work is all rights reserved; the defaults say so
+# and point into the reserved example domain rather than at anyone's real site.
+set(QUENDA_HOMEPAGE "https://quenda.example.org" CACHE STRING "Project home page (package, AppStream, screenshot)")
+set(QUENDA_LICENSE "LicenseRef-proprietary" CACHE STRING "SPDX licence expression (AppStream)")
+set(QUENDA_CONTACT "Quenda developers <quenda@example.org>" CACHE STRING "Package maintainer")
 
 install(TARGETS quenda quenda-sim almanac RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/quenda.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
@@ -24,7 +29,7 @@ endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quenda)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quenda developers <quenda@example.org>")
+set(CPACK_PACKAGE_CONTACT "${QUENDA_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure and control a twelve-channel LED aquarium light")
 set(CPACK_PACKAGE_DESCRIPTION "Desktop tool that sets up a twelve-channel PWM LED controller for aquaria
 and terraria over a serial line, with a device simulator and a sun and moon almanac.")

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -250,6 +253,11 @@ void PtyServer::serveLine(const QByteArray& line) {
 
 void PtyServer::run(const std::atomic<bool>* externalStop) {
     externalStop_ = externalStop;
+#ifdef __linux__
+    // Paced replies are due to the microsecond; the default slack of a timed sleep
+    // (50 us) would add to every one of them.
+    if (options_.lineSpeed) ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     if (master_ < 0 && !open()) return;
     QByteArray line;
     char buf[4096];

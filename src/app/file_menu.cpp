@@ -46,6 +46,10 @@ void FileMenu::mnuConfigImportClick() {
     if (path.isEmpty()) return;
     const FileResult r = ImportConfiguration(w_.state(), path);
     if (!r.ok) return reportFailure(r.error);
+    configurationImported();
+}
+
+void FileMenu::configurationImported() {
     w_.ShowDeviceInfo();
     w_.ShowModeAndSettings();
     w_.ShowExpertSettings();
@@ -61,7 +65,12 @@ void FileMenu::mnuScheduleImportClick() {
     if (path.isEmpty()) return;
     const FileResult r = ImportSchedule(w_.state(), path);
     if (!r.ok) return reportFailure(r.error);
+    scheduleImported();
+}
+
+void FileMenu::scheduleImported() {
     w_.ShowSchedule();
+    // Lines not read from the device are not sent.
     w_.state().markRowsForUpload(0, int(w_.state().Info.RowCount) - 1);
 }
 
@@ -70,6 +79,24 @@ void FileMenu::WriteBackup(const QString& port) {
     const BackupResult r = quenda::WriteBackup(w_.state(), w_.programDir(), port, w_.clock().now());
     if (!r.ok) return reportFailure(r.error);
     if (!r.path.isEmpty()) w_.AddLog(QStringLiteral("Backup written: ") + r.path + QStringLiteral(", ") + r.datedPath);
+}
+
+FileMenu::UpdateBackup FileMenu::WriteUpdateBackup(const QString& port) {
+    const BackupResult r = quenda::WriteBackup(w_.state(), w_.programDir(), port, w_.clock().now());
+    if (!r.ok) return {{}, r.error};
+    if (r.datedPath.isEmpty()) return {{}, QStringLiteral("no file name for port \"%1\"").arg(port)};
+    return {r.datedPath, {}};
+}
+
+QString FileMenu::RestoreBackup(const QString& path) {
+    if (w_.state().isRaised(rqGetSchedule)) return QStringLiteral("the schedule is still being read");
+    const FileResult config = ImportConfiguration(w_.state(), path);
+    if (!config.ok) return config.error;
+    configurationImported();
+    const FileResult schedule = ImportSchedule(w_.state(), path);
+    if (!schedule.ok) return schedule.error;
+    scheduleImported();
+    return {};
 }
 
 } // namespace quenda

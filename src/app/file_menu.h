@@ -18,6 +18,17 @@ public:
     // The backup of the port's settings, while connected; logs the path or the failure.
     void WriteBackup(const QString& port);
 
+    // The settings before a firmware update: the path of the dated copy, which later
+    // backups of the port do not overwrite, or the reason it failed. Logs nothing.
+    struct UpdateBackup {
+        QString path;
+        QString error;
+    };
+    UpdateBackup WriteUpdateBackup(const QString& port);
+    // A settings file into the records and the schedule lines held now, shown, and
+    // raised for upload; an error text, empty on success.
+    QString RestoreBackup(const QString& path);
+
 public slots:
     void mnuScheduleConfigExportClick();
     void mnuConfigImportClick();
@@ -26,6 +37,8 @@ public slots:
 private:
     QString fileFilter() const;
     void reportFailure(const QString& error);
+    void configurationImported();
+    void scheduleImported();
     TfrmQuenda& w_;
 };
 

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <utility>
 
 namespace quenda {
 
@@ -17,6 +18,7 @@ const QString kFamily = QStringLiteral("Drevanilux 2.x");
 const QString kFilePrefix = QStringLiteral("Drevanilux2x");
 const QString kExtension = QStringLiteral(".qfw");
 constexpr int kBarSteps = 1000;
+constexpr int kRestoreCheckMs = 100;
 } // namespace
 
 FirmwareControl::FirmwareControl(TfrmQuenda& window) : QObject(&window), w_(window) {
@@ -26,13 +28,17 @@ FirmwareControl::FirmwareControl(TfrmQuenda& window) : QObject(&window), w_(wind
     bar_->setMaximumWidth(200);
     w_.statusBar()->addPermanentWidget(bar_);
     bar_->hide();
+    restoreCheck_ = new QTimer(this);
+    restoreCheck_->setInterval(kRestoreCheckMs);
+    connect(restoreCheck_, &QTimer::timeout, this, &FirmwareControl::checkRestore);
     if (auto* a = w_.findChild<QAction*>(QStringLiteral("mnuFirmwareUpdate")))
         connect(a, &QAction::triggered, this, &FirmwareControl::mnuFirmwareUpdateClick);
 }
 
-void FirmwareControl::setBackup(BackupWriter write, BackupRestorer restore) {
+void FirmwareControl::setBackup(BackupWriter write, BackupRestorer restore, BackupCheck differs) {
     write_ = std::move(write);
     restore_ = std::move(restore);
+    differs_ = std::move(differs);
 }
 
 void FirmwareControl::mnuFirmwareUpdateClick() {
@@ -43,11 +49,18 @@ void FirmwareControl::mnuFirmwareUpdateClick() {
         const Backup b = write_();
         if (b.path.isEmpty()) {
             w_.AddLog(MsgFmt(QStringLiteral("BackupFailed"), {b.error}));
-            return;
+            // The user may still want the new firmware, knowing the settings are lost.
+            if (!w_.dialogs().askYesNo(&w_, Msg(QStringLiteral("FlashDlgCaption")),
+                                       MsgFmt(QStringLiteral("NoBackupDlgText"), {b.error})))
+                return;
+            backupPath_.clear();
+        } else {
+            w_.AddLog(MsgFmt(QStringLiteral("BackupBeforeUpdate"), {b.path}));
+            backupPath_ = b.path;
+            backupPort_ = w_.portName();
         }
-        w_.AddLog(MsgFmt(QStringLiteral("BackupBeforeUpdate"), {b.path}));
-        backupPath_ = b.path;
         transferred_ = false;
+        restoreCheck_->stop();
     }
     w_.state().raise(rqFirmwareUpdate);
 }
@@ -76,21 +89,37 @@ void FirmwareControl::TransferEnded() {
 }
 
 void FirmwareControl::Connected() {
-    // Not from inside the link's hand-over: the link goes on reading meanwhile.
-    if (transferred_) QTimer::singleShot(0, this, &FirmwareControl::offerRestore);
+    // The offer waits until the returned device's settings are read.
+    if (transferred_) restoreCheck_->start();
 }
 
-void FirmwareControl::offerRestore() {
-    if (!transferred_) return;
-    const QString path = backupPath_;
+void FirmwareControl::checkRestore() {
+    if (!transferred_) return restoreCheck_->stop();
+    if (!w_.isConnected()) return restoreCheck_->stop(); // back in the bootloader, or gone: until it answers
+    if (w_.portName() != backupPort_) {
+        // Another device: the backup is not its own.
+        transferred_ = false;
+        return restoreCheck_->stop();
+    }
+    constexpr uint32_t kFirstReads = rqGetConfig | rqGetExpert | rqGetExpertWeather | rqGetSchedule;
+    if (w_.state().isRaised(kFirstReads) || !w_.state().allRead()) return;
+    restoreCheck_->stop();
     transferred_ = false;
-    backupPath_.clear();
-    if (!restore_ || !w_.isConnected()) return;
+    const QString path = std::exchange(backupPath_, QString());
+    // A device that kept its settings needs nothing back.
+    if (differs_ && !differs_(path)) return;
+    offerRestore(path);
+}
+
+void FirmwareControl::offerRestore(const QString& path) {
+    if (!restore_) return;
     if (!w_.dialogs().askYesNo(&w_, Msg(QStringLiteral("RestoreDlgCaption")),
                                MsgFmt(QStringLiteral("RestoreDlgText"), {path})))
         return; // the file stays where it is
     if (const QString error = restore_(path); !error.isEmpty())
         w_.AddLog(MsgFmt(QStringLiteral("RestoreFailed"), {error}));
+    else
+        w_.AddLog(MsgFmt(QStringLiteral("RestoredFrom"), {path}));
 }
 
 } // namespace quenda

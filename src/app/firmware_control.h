@@ -10,6 +10,7 @@
 #include <functional>
 
 class QProgressBar;
+class QTimer;
 
 namespace quenda {
 
@@ -27,11 +28,14 @@ public:
     // Loads a backup into the device-state block and raises its uploads; an error
     // text, empty on success.
     using BackupRestorer = std::function<QString(const QString& path)>;
+    // Whether the device's settings, as read after the update, differ from the backup.
+    using BackupCheck = std::function<bool(const QString& path)>;
 
     explicit FirmwareControl(TfrmQuenda& window);
 
-    // Without a writer no backup is made before an update.
-    void setBackup(BackupWriter write, BackupRestorer restore);
+    // Without a writer no backup is made before an update. Without a check every
+    // return from a transfer counts as a reset.
+    void setBackup(BackupWriter write, BackupRestorer restore, BackupCheck differs = {});
 
     // The link's file dialog: the chosen path, empty when cancelled.
     QString ChooseFirmwareFile();
@@ -46,14 +50,19 @@ public slots:
     void mnuFirmwareUpdateClick();
 
 private:
-    void offerRestore();
+    // Polled after the return from a transfer until the device's settings are read.
+    void checkRestore();
+    void offerRestore(const QString& path);
 
     TfrmQuenda& w_;
     QProgressBar* bar_ = nullptr;
     BackupWriter write_;
     BackupRestorer restore_;
+    BackupCheck differs_;
     QString backupPath_;       // written before the update now under way
+    QString backupPort_;       // of the device it was read from
     bool transferred_ = false; // a transfer ran since that backup
+    QTimer* restoreCheck_ = nullptr;
 };
 
 } // namespace quenda

@@ -7,6 +7,7 @@
 #include "pages/enable_table.h"
 #include "app/firmware_control.h"
 #include "bluetooth/bluetooth_ports.h"
+#include "files/settings_file.h"
 #include "link/link_thread.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
@@ -104,6 +105,16 @@ void TfrmQuenda::FormCreate() {
     bluetooth_ = new BluetoothControl(*this);
     connection_ = new ConnectionControl(*this);
     fileMenu_ = new FileMenu(*this);
+    firmware_->setBackup(
+        [this] {
+            const FileMenu::UpdateBackup b = fileMenu_->WriteUpdateBackup(portName_);
+            return FirmwareControl::Backup{b.path, b.error};
+        },
+        [this](const QString& path) { return fileMenu_->RestoreBackup(path); },
+        [this](const QString& path) {
+            const CompareResult r = CompareWithSettingsFile(*state_, path);
+            return !r.ok || r.differs; // an unreadable backup is for the restore to report
+        });
     connection_->LoadLastPort();
 
     setGroupVisible(PageGroup::Expert, false);

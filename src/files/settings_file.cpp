@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -253,5 +254,28 @@ FileResult ImportConfiguration(DeviceState& state, const QString& path) {
 }
 
 FileResult ImportSchedule(DeviceState& state, const QString& path) { return importWith(state, path, applyScheduleText); }
+
+CompareResult CompareWithSettingsFile(const DeviceState& state, const QString& path) {
+    CompareResult r;
+    QByteArray data;
+    if (!readCapped(path, data, r.error, false)) return r;
+    // Both imports on a copy of the records, which must come out unchanged.
+    DeviceState copy;
+    copy.Info.RowCount = state.Info.RowCount;
+    copy.Config = state.Config;
+    copy.Expert = state.Expert;
+    copy.ExpertWeather = state.ExpertWeather;
+    copy.Schedule = state.Schedule;
+    const std::string_view text(data.constData(), std::size_t(data.size()));
+    applyConfigurationText(copy, text);
+    applyScheduleText(copy, text);
+    const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    r.differs = !same(copy.Config, state.Config) || !same(copy.Expert, state.Expert) ||
+                !same(copy.ExpertWeather, state.ExpertWeather) ||
+                !std::equal(copy.Schedule.begin(), copy.Schedule.end(), state.Schedule.begin(),
+                            [&](const TScheduleRow& a, const TScheduleRow& b) { return same(a, b); });
+    r.ok = true;
+    return r;
+}
 
 } // namespace quenda

@@ -39,6 +39,13 @@ FileResult ImportConfiguration(DeviceState& state, const QString& path);
 // Each schedule line held now from its section; sections beyond them are ignored.
 FileResult ImportSchedule(DeviceState& state, const QString& path);
 
+// Whether importing the file would change the configuration records or a schedule
+// line held now: the device no longer holds what the file keeps.
+struct CompareResult : FileResult {
+    bool differs = false;
+};
+CompareResult CompareWithSettingsFile(const DeviceState& state, const QString& path);
+
 // ---- The same on text (what the file functions use) ----
 
 // `existing` updated with the records (CR LF line ends); nullopt when it cannot be parsed.

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <optional>
 
 namespace quenda {
 
@@ -56,7 +58,20 @@ bool TthdCom::ChooseFirmware(FirmwareImage& image, FlashPlan& plan) {
 bool TthdCom::SendFirmware(const FirmwareImage& image, const FlashPlan& plan, TransferBuffer& block) {
     bool failed = false;
     for (uint32_t a = plan.start; a < plan.end; a += kFirmwareBlockBytes) {
-        Progress(plan.progressText(a), plan.doneBefore(a), plan.total);
+        // The window shows the block's progress while the block itself is on the line,
+        // so its hand-over adds nothing to the transfer's time. In debug mode it comes
+        // first, ahead of the block's OUT line.
+        std::optional<bool> shown;
+        std::exception_ptr windowError; // carried past the protocol, which is not unwound
+        const auto showProgress = [&] {
+            try {
+                shown = host_->Progress(plan.progressText(a), plan.doneBefore(a), plan.total);
+            } catch (...) {
+                shown = true;
+                windowError = std::current_exception();
+            }
+        };
+        if (protocol_->debug()) showProgress();
         TFirmwareBlock b;
         b.Address = uint16_t(a);
         std::memcpy(b.Data, image.data() + a, sizeof b.Data);
@@ -64,11 +79,14 @@ bool TthdCom::SendFirmware(const FirmwareImage& image, const FlashPlan& plan, Tr
         bool sent = false;
         for (int tries = 0; tries < kFirmwareTries && !sent; ++tries) {
             CheckTerminated();
-            sent = protocol_->Send(block, Cmd::BootWriteBlock, int(sizeof b));
+            sent = protocol_->Send(block, Cmd::BootWriteBlock, int(sizeof b), shown ? Protocol::OnWire() : showProgress);
+            if (windowError) std::rethrow_exception(windowError);
+            if (shown) Hand(*shown); // a closing window ends the link here
             // A port that has gone cannot take the rest either.
             if (!sent && !port_->isOpen()) break;
             if (!sent) Sleep(options_.timing.firmwareRetryMs);
         }
+        if (!shown) Progress(plan.progressText(a), plan.doneBefore(a), plan.total); // no line went out
         if (!sent) {
             failed = true;
             Log(Msg(QStringLiteral("TransferError")));

@@ -117,10 +117,11 @@ bool Protocol::Query(uint8_t code, int n) {
     return r.status == wire::ReplyStatus::Ok;
 }
 
-bool Protocol::Send(const TransferBuffer& buffer, uint8_t code, int n) {
+bool Protocol::Send(const TransferBuffer& buffer, uint8_t code, int n, const OnWire& onWire) {
     if (n < 0 || n > wire::kMaxPayload) return false;
     const QByteArray line = QByteArray::fromStdString(wire::encodeLine(code, buffer.Payload, n));
     if (!writeLine(line, line)) return false;
+    if (onWire) onWire();
 
     const qint64 t = clock_();
     const QByteArray ack = port_.read(1);

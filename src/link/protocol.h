@@ -37,8 +37,13 @@ public:
 
     // Reads a record of n payload bytes into the transfer buffer.
     bool Query(uint8_t code, int n);
-    // Sends the first n payload bytes of a buffer laid out like the transfer buffer.
-    bool Send(const TransferBuffer& buffer, uint8_t code, int n);
+    // Run once the line is written, while it is still on its way and the
+    // acknowledgement is not read yet; it must not throw.
+    using OnWire = std::function<void()>;
+
+    // Sends the first n payload bytes of a buffer laid out like the transfer buffer;
+    // onWire, if given, runs only when the line was written.
+    bool Send(const TransferBuffer& buffer, uint8_t code, int n, const OnWire& onWire = {});
     // Purge, then the text and a line feed; nothing is read.
     void SendRaw(const QByteArray& text);
 

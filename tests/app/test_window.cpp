@@ -34,11 +34,12 @@ namespace {
 struct ScriptedDialogs : Dialogs {
     int asked = 0;
     bool answer = true;
+    QList<bool> answers; // taken first, one per question
     QString chosen; // what the open-file dialog returns
     QStringList fileDialog; // title, initial path and filter of its last use
     bool askYesNo(QWidget*, const QString&, const QString&) override {
         ++asked;
-        return answer;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     }
     QString openFileName(QWidget*, const QString& title, const QString& dir, const QString& filter) override {
         fileDialog = {title, dir, filter};
@@ -311,7 +312,7 @@ private slots:
     }
 
     // The update from the menu: No does nothing; Yes while connected writes the backup
-    // first, and a failed backup stops the update. The link's file dialog, the
+    // first; after a failed backup the user decides whether to go on. The link's file dialog, the
     // status-bar progress of the transfer, and one restore offer afterwards (its Yes is
     // tried against the simulator).
     void firmwareUpdateFromTheMenu() {
@@ -338,13 +339,20 @@ private slots:
         QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
         dialogs->answer = true;
         backupError = QStringLiteral("disk full");
+        dialogs->answers = {true, false}; // the update, but not without a backup
         item->trigger();
+        QVERIFY(dialogs->answers.isEmpty());
         QVERIFY(!w->state().isRaised(rqFirmwareUpdate));
-        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("could not be saved (disk full)")));
+        QVERIFY(w->messageLog()->toPlainText().contains(QStringLiteral("could not be saved before the firmware update (disk full)")));
+        dialogs->answers = {true, true}; // now without one
+        item->trigger();
+        QVERIFY(dialogs->answers.isEmpty());
+        QVERIFY(w->state().isRaised(rqFirmwareUpdate));
+        w->state().clearRequests(rqFirmwareUpdate);
         backupError.clear();
         item->trigger();
         QVERIFY(w->state().isRaised(rqFirmwareUpdate));
-        QCOMPARE(calls, QStringList({"backup", "backup"}));
+        QCOMPARE(calls, QStringList({"backup", "backup", "backup"}));
         QVERIFY(w->messageLog()->toPlainText().contains(backup));
 
         dialogs->chosen = dir.filePath(QStringLiteral("typed"));
@@ -370,7 +378,7 @@ private slots:
         w->EnableControls(true);
         QTest::qWait(20);
         QCOMPARE(dialogs->asked, asked + 1); // offered once
-        QCOMPARE(calls.size(), 2);           // and No keeps the file only
+        QCOMPARE(calls.size(), 3);           // and No keeps the file only
     }
 
     void unwritableProgramFolderFallsBack() {

@@ -9,6 +9,8 @@
 #include "sim/simulator.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +20,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
+#include <functional>
 
 using namespace quenda;
 
@@ -104,24 +108,44 @@ private slots:
         device.stop();
     }
 
-    // Picking the port from the menu connects; picking it again does nothing.
-    // An update confirmed while the application runs: the backup is taken before the
-    // bootloader starts, the image goes out, and the restore offered afterwards uploads
-    // the settings the update had reset.
+    // An update confirmed while the application runs: the backup is written before the
+    // bootloader starts, the image goes out, the device returns with its defaults, and
+    // the restore offered then uploads the backup (or, declined, leaves device and file).
+    // A backup that cannot be written asks whether to go on.
+    void firmwareUpdateWithBackupAndRestore_data() {
+        QTest::addColumn<bool>("backupFails");
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("restored") << false << true;
+        QTest::newRow("declined") << false << false;
+        QTest::newRow("no backup, stopped") << true << false;
+    }
     void firmwareUpdateWithBackupAndRestore() {
+        QFETCH(bool, backupFails);
+        QFETCH(bool, restore);
         struct Answers : Dialogs {
             QString file;
-            bool askYesNo(QWidget*, const QString&, const QString&) override { return true; }
+            QStringList asked;
+            bool restore = false;
+            std::function<void()> onFileDialog;
+            bool askYesNo(QWidget*, const QString& caption, const QString& text) override {
+                asked << text;
+                if (caption == Msg(QStringLiteral("RestoreDlgCaption"))) return restore;
+                return text == Msg(QStringLiteral("FlashDlgText")); // not without a backup
+            }
             QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+                if (onFileDialog) std::exchange(onFileDialog, nullptr)();
                 return std::exchange(file, QString()); // then cancelled
             }
         };
         auto answers = std::make_shared<Answers>();
+        answers->restore = restore;
         QTemporaryDir dir;
         answers->file = dir.filePath(QStringLiteral("fw.qfw"));
         QVERIFY(testing::writeFile(answers->file, testing::firmwareFile(0, 0x7FF)));
+        if (backupFails) QVERIFY(testing::writeFile(dir.filePath(QStringLiteral("backups")), "not a folder"));
         sim::Simulator device;
         QVERIFY(device.start());
+        const sim::Records defaults = device.device().records();
         WindowOptions o;
         o.args = {device.portPath()};
         o.useTaskbar = false;
@@ -130,32 +154,71 @@ private slots:
         o.programDir = dir.path();
         TfrmQuenda w(std::move(o));
         w.show();
-        QTRY_VERIFY_WITH_TIMEOUT(w.isConnected(), 20000);
-        w.state().Config.FanLow = 77;
+        QTRY_VERIFY_WITH_TIMEOUT(w.isConnected() && !w.state().isRaised(rqGetSchedule) && w.state().allRead(), 20000);
+        // Settings of the user's own, on the device.
+        w.state().Config.FanLow = uint8_t(defaults.config.FanLow + 7);
+        w.state().Schedule[2].Color16[5] = int16_t(defaults.schedule[2].Color16[5] + 1000);
         w.state().raise(rqSetConfig);
-        QTRY_COMPARE_WITH_TIMEOUT(int(device.device().records().config.FanLow), 77, 5000);
+        w.state().markRowsForUpload(2, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(device.device().records().config.FanLow == w.state().Config.FanLow &&
+                                     device.device().records().schedule[2].Color16[5] ==
+                                         w.state().Schedule[2].Color16[5],
+                                 5000);
+        const sim::Records own = device.device().records();
 
-        TConfig saved{};
-        bool savedInBootloader = true;
-        w.firmware()->setBackup(
-            [&] {
-                saved = w.state().Config;
-                savedInBootloader = device.device().inBootloader();
-                return FirmwareControl::Backup{dir.filePath(QStringLiteral("backup.ini")), {}};
-            },
-            [&](const QString&) {
-                w.state().Config = saved;
-                w.state().raise(rqSetConfig);
-                return QString();
-            });
+        QStringList backupsAtDialog;
+        bool bootloaderAtDialog = false;
+        answers->onFileDialog = [&] {
+            bootloaderAtDialog = device.device().inBootloader();
+            backupsAtDialog = QDir(dir.filePath(QStringLiteral("backups"))).entryList(QDir::Files);
+        };
         action(&w, "mnuFirmwareUpdate")->trigger();
-        QVERIFY(!savedInBootloader);
-        QCOMPARE(int(saved.FanLow), 77);
+        const QString log = w.messageLog()->toPlainText();
+        if (backupFails) {
+            // Asked whether to go on without a backup; No leaves the device alone.
+            QCOMPARE(answers->asked.size(), 2);
+            QVERIFY(log.contains(MsgFmt(QStringLiteral("BackupFailed"), {QString()}).section(QLatin1Char('('), 0, 0)));
+            QVERIFY(!w.state().isRaised(rqFirmwareUpdate));
+            QTest::qWait(1500);
+            QCOMPARE(device.device().resets(), 0);
+            QVERIFY(!device.device().inBootloader());
+            return;
+        }
+        QCOMPARE(answers->asked.size(), 1);
+        // The backup is there before the bootloader is asked for.
+        const QStringList backups = QDir(dir.filePath(QStringLiteral("backups"))).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        const QString backup = dir.filePath(QStringLiteral("backups/") + backups[0]);
+        QVERIFY(log.contains(MsgFmt(QStringLiteral("BackupBeforeUpdate"), {backup})));
+        QVERIFY(w.state().isRaised(rqFirmwareUpdate));
+
         QTRY_VERIFY_WITH_TIMEOUT(device.device().resets() == 1, 30000);
+        QVERIFY(bootloaderAtDialog);
+        QCOMPARE(backupsAtDialog, backups);
         QCOMPARE(device.device().blocksWritten(), 32);
         QTRY_VERIFY_WITH_TIMEOUT(w.messageLog()->toPlainText().contains(QStringLiteral("Firmware successfully updated")), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(int(device.device().records().config.FanLow), 77, 20000);
         QVERIFY(w.firmware()->progressBar()->isHidden());
+        // Back with its defaults, read in full: now the offer.
+        QCOMPARE(int(device.device().records().config.FanLow), int(defaults.config.FanLow));
+        QTRY_COMPARE_WITH_TIMEOUT(answers->asked.size(), 2, 20000);
+        QVERIFY(answers->asked[1].contains(backup));
+        const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+        const auto holdsOwn = [&] {
+            const sim::Records now = device.device().records();
+            return same(now.config, own.config) && same(now.expert, own.expert) &&
+                   same(now.weather, own.weather) && now.schedule.size() == own.schedule.size() &&
+                   std::equal(now.schedule.begin(), now.schedule.end(), own.schedule.begin(),
+                              [&](const TScheduleRow& a, const TScheduleRow& b) { return same(a, b); });
+        };
+        if (restore) {
+            QTRY_VERIFY_WITH_TIMEOUT(holdsOwn(), 20000);
+        } else {
+            QTest::qWait(1500); // a poll or two: nothing goes out
+            QCOMPARE(int(device.device().records().config.FanLow), int(defaults.config.FanLow));
+            QCOMPARE(device.device().records().schedule[2].Color16[5], defaults.schedule[2].Color16[5]);
+            QVERIFY(QFileInfo::exists(backup));
+        }
+        QCOMPARE(answers->asked.size(), 2); // offered once
     }
 
     void connectFromMenuAndCloseWhileReading() {

@@ -118,6 +118,41 @@ private slots:
         }
     }
 
+    // A device compared with its backup: a changed configuration field or schedule line
+    // held differs; lines the device no longer holds and an equal device do not.
+    void compareWithBackup_data() {
+        QTest::addColumn<int>("change"); // 0 none, 1 config, 2 weather, 3 line held, 4 fewer lines, 5 no file
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("differs");
+        QTest::newRow("equal") << 0 << true << false;
+        QTest::newRow("config field") << 1 << true << true;
+        QTest::newRow("weather field") << 2 << true << true;
+        QTest::newRow("schedule line") << 3 << true << true;
+        QTest::newRow("fewer lines held") << 4 << true << false;
+        QTest::newRow("no file") << 5 << false << false;
+    }
+    void compareWithBackup() {
+        QFETCH(int, change);
+        QFETCH(bool, ok);
+        QFETCH(bool, differs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("backup.ini"));
+        DeviceState device;
+        setRows(device, 10);
+        std::mt19937 rng(7);
+        randomize(device, rng);
+        if (change != 5) QVERIFY(WriteSettingsFile(device, path).ok);
+        switch (change) {
+        case 1: device.Config.FanLow = uint8_t(device.Config.FanLow + 1); break;
+        case 2: device.ExpertWeather.Balance[3] ^= 1; break;
+        case 3: device.Schedule[9].Switch ^= 0x10; break;
+        case 4: setRows(device, 6); break;
+        }
+        const CompareResult r = CompareWithSettingsFile(device, path);
+        QCOMPARE(r.ok, ok);
+        QCOMPARE(r.differs, differs);
+    }
+
     // Writing onto an older file keeps what it holds; imports read only the lines held
     // and only the keys present; signed and unsigned values keep their meaning.
     void edgeCases() {

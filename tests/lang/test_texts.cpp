@@ -25,7 +25,8 @@ const char* const kMessageKeys =
     "NoData TimeoutWhileWaiting ConnectedToOn DetectedWrongVersionOn ConnectedToBootloaderOn "
     "OtherHardware ParsingError ChecksumError NoDataInFile ChooseFirmware FirmwareFile Resetting "
     "FlashSize FirmwareTooLarge StartingFirmwareUpdate TransferError FirmwareUpdateFailed "
-    "FirmwareUpdateSuccessful BackupBeforeUpdate BackupFailed RestoreDlgCaption RestoreDlgText RestoreFailed "
+    "FirmwareUpdateSuccessful BackupBeforeUpdate BackupFailed NoBackupDlgText RestoreDlgCaption RestoreDlgText "
+    "RestoreFailed RestoredFrom "
     "ModeManual ModeAuto ModeGeo ModeRGBDemo ModeFlash English German "
     "ColorUnnamed ColorWhite ColorRed ColorGreen ColorBlue ColorUV ColorMoonLight ColorColdWhite "
     "ColorWarmWhite ColorYellow ColorPurple ColorRoyalBlue ColorCyan ColorViolet ColorOrange "
@@ -104,7 +105,7 @@ private slots:
                  (QStringList{QStringLiteral("Messages"), QStringLiteral("frmQuenda"), QStringLiteral("Quenda")}));
         const QStringList messages = t.keys(QLatin1String(kMessagesSection));
         const QStringList form = t.keys(QLatin1String(kFormSection));
-        QCOMPARE(messages.size(), 132); // with the five texts of the backup around a firmware update
+        QCOMPARE(messages.size(), 134); // with the seven texts of the backup around a firmware update
         QCOMPARE(form.size(), 158);
         QCOMPARE(messages, split(kMessageKeys));
         QCOMPARE(form, split(kFormKeys));

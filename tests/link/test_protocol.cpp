@@ -283,6 +283,32 @@ private slots:
                                      "IN: \"\" 5000 ms"}));
     }
 
+    // What runs while a line is on its way: once, after the line was written and before
+    // the acknowledgement is read; not at all when the line could not be written.
+    void workWhileOnTheLine_data() {
+        QTest::addColumn<int>("script"); // 0 acknowledged, 1 silence, 2 write error
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<int>("calls");
+        QTest::newRow("acknowledged") << 0 << true << 1;
+        QTest::newRow("not acknowledged") << 1 << false << 1;
+        QTest::newRow("write failed") << 2 << false << 0;
+    }
+    void workWhileOnTheLine() {
+        QFETCH(int, script);
+        QFETCH(bool, sent);
+        QFETCH(int, calls);
+        Fixture f;
+        f.port.setCosts(3, 7);
+        if (script == 0) f.port.queueReply("K");
+        if (script == 1) f.port.queueSilence();
+        if (script == 2) f.port.queueWriteError("Input/output error");
+        TransferBuffer b;
+        QList<qint64> at;
+        QCOMPARE(f.proto.Send(b, 0x02, 66, [&] { at << f.port.nowMs(); }), sent);
+        QCOMPARE(at.size(), calls);
+        if (calls) QCOMPARE(at[0], qint64(3)); // the write's time has passed, the read's not yet
+    }
+
     // Port errors are logged with their text and fail the command.
     void portErrorsAreLogged() {
         Fixture f;
