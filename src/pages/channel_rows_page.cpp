@@ -52,7 +52,7 @@ ChannelRowsPage::ChannelRowsPage(const ChannelRowsSpec& spec, const QString& obj
     outer->addWidget(text);
     outer->addSpacing(8);
 
-    auto* grid = new QGridLayout;
+    auto* grid = grid_ = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(10);
     outer->addLayout(grid);
@@ -73,15 +73,14 @@ ChannelRowsPage::ChannelRowsPage(const ChannelRowsSpec& spec, const QString& obj
         grid->setColumnStretch(col + 1, 1);
     }
     grid->setColumnMinimumWidth(kColumnsPerRow - 1, 24);
-
-    extra_ = new QGridLayout;
-    extra_->setHorizontalSpacing(8);
-    outer->addSpacing(12);
-    outer->addLayout(extra_);
     outer->addStretch(1);
 
     binding_ = new FieldBinding(win_, this);
     binding_->add(spec.row, 0, kChannels);
+}
+
+int ChannelRowsPage::firstFreeLine() {
+    return kRowsPerColumn;
 }
 
 QSlider* ChannelRowsPage::trb(int n) const {
@@ -100,25 +99,24 @@ void ChannelRowsPage::showWeatherSettings() {
 
 BalancePage::BalancePage(const QString& objectName, const QString& caption, WindowServices& win, QWidget* parent)
     : ChannelRowsPage(kBalanceRows, objectName, caption, win, parent) {
-    QGridLayout* g = extraRows();
+    QGridLayout* g = rowsGrid();
+    const int line = firstFreeLine() + 1;
+    g->setRowMinimumHeight(line - 1, 8); // a gap under the channels
     auto* sumLabel = new QLabel(this);
     auto* sum = numberEdit(QString::fromLatin1(kBalanceSum.control), this);
     AttachLabel(sum, sumLabel);
     sumLabel->setBuddy(sum);
-    g->addWidget(sumLabel, 0, 0);
-    g->addWidget(trackBar(QString::fromLatin1(kBalanceSum.partner), this), 0, 1);
-    g->addWidget(sum, 0, 2);
-    g->addWidget(new QLabel(QStringLiteral("%"), this), 0, 3);
+    g->addWidget(sumLabel, line, 0);
+    g->addWidget(trackBar(QString::fromLatin1(kBalanceSum.partner), this), line, 1);
+    g->addWidget(sum, line, 2);
+    g->addWidget(new QLabel(QStringLiteral("%"), this), line, 3);
 
     auto* rampLabel = new QLabel(this);
     auto* ramp = numberEdit(QString::fromLatin1(kBalanceSumRamp.control), this);
     AttachLabel(ramp, rampLabel);
     rampLabel->setBuddy(ramp);
-    g->addWidget(rampLabel, 1, 0);
-    g->addWidget(ramp, 1, 2);
-    g->setColumnStretch(1, 1);
-    // Half the width, as a row of the channel columns above.
-    g->setColumnStretch(4, 1);
+    g->addWidget(rampLabel, line + 1, 0, 1, 2);
+    g->addWidget(ramp, line + 1, 2);
 
     binding()->add(kBalanceSum);
     binding()->add(kBalanceSumRamp);

@@ -56,8 +56,10 @@ public:
     void showWeatherSettings() override;
 
 protected:
-    // Rows below the twelve, for a page that has more to set.
-    QGridLayout* extraRows() const { return extra_; }
+    // The rows' grid, for a page that has more to set below the channels (from line
+    // firstFreeLine() on, in the columns of the first six channels).
+    QGridLayout* rowsGrid() const { return grid_; }
+    static int firstFreeLine();
     FieldBinding* binding() const { return binding_; }
 
 private:
@@ -68,7 +70,7 @@ private:
     };
     const ChannelRowsSpec& spec_;
     std::array<Row, kChannels> rows_{};
-    QGridLayout* extra_ = nullptr;
+    QGridLayout* grid_ = nullptr;
     FieldBinding* binding_ = nullptr;
 };
 
