@@ -20,6 +20,9 @@ constexpr int64_t kHealthPeriodMs = 15000;
 constexpr int kMaxLine = 2 + 2 * wire::kMaxPayload;
 constexpr int kChartSamples = 40;
 constexpr double kPi = 3.14159265358979323846;
+constexpr int64_t kTickMs = 100;          // the device's weather tick
+constexpr int64_t kNeverTicks = 1LL << 40; // "never" that still adds to a time without overflow
+constexpr int kCloudBits = 19, kStormBits = 23;
 
 const QDateTime& epoch() {
     static const QDateTime e(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
@@ -202,6 +205,7 @@ SimDevice::SimDevice(DeviceOptions options, Clock clock)
     hardwareType_ = opt_.hardwareType;
     version_ = opt_.version;
     bootloader_ = opt_.startInBootloader;
+    weatherRng_.seed(opt_.weatherSeed);
     const QDateTime start = opt_.clock.isValid() ? opt_.clock : QDateTime::currentDateTime();
     r_ = defaults(opt_);
     loadState();
@@ -233,6 +237,7 @@ void SimDevice::advance() {
     const double step = double(d) * std::max<int>(1, r_.config.TimeLapse) + fraction_;
     const auto whole = int64_t(step);
     fraction_ = step - double(whole);
+    const int64_t before = deviceMs_;
     deviceMs_ += whole;
 
     const int64_t interval = chartIntervalMs();
@@ -250,8 +255,52 @@ void SimDevice::advance() {
         countHealth(periods);
         nextHealth_ += periods * kHealthPeriodMs;
     }
-    if (cloudUntil_ >= 0 && deviceMs_ >= cloudUntil_) cloudUntil_ = -1;
-    if (stormUntil_ >= 0 && deviceMs_ >= stormUntil_) stormUntil_ = -1;
+    runWeather(cloud_, r_.config.CloudP, r_.config.CloudD, kCloudBits, before);
+    runWeather(storm_, r_.config.StormP, r_.config.StormD, kStormBits, before);
+}
+
+int64_t SimDevice::drawTicks(uint16_t chance, int bits) {
+    if (chance == 0) return kNeverTicks;
+    const double q = std::ldexp(double(chance), -bits);
+    if (q >= 1) return 1;
+    // Geometric: the tick of the first success, from a uniform draw in (0, 1].
+    const double u = double((weatherRng_() >> 11) + 1) * 0x1.0p-53;
+    const double k = std::floor(std::log(u) / std::log1p(-q));
+    return 1 + int64_t(std::min(k, double(kNeverTicks)));
+}
+
+void SimDevice::runWeather(WeatherEvent& e, uint16_t startP, uint16_t endP, int bits, int64_t from) {
+    if (!weatherMode(r_.config.Mode)) {
+        e = {};
+        return;
+    }
+    if (e.startP != startP || e.endP != endP) {
+        // New chances: the process has no memory, so drawing afresh from here is exact.
+        e.startP = startP;
+        e.endP = endP;
+        e.next = -1;
+        if (e.active()) e.until = from + drawTicks(endP, bits) * kTickMs;
+    }
+    int64_t t = from;
+    for (int i = 0; i < 10000; ++i) {
+        if (e.active()) {
+            if (e.until > deviceMs_) return;
+            t = e.until;
+            e.until = -1;
+        }
+        if (e.next < 0) e.next = t + drawTicks(startP, bits) * kTickMs;
+        if (e.next > deviceMs_) return;
+        t = e.next;
+        e.next = -1;
+        e.until = t + drawTicks(endP, bits) * kTickMs;
+    }
+    // More events than a step can hold (a long jump at high chances): start afresh here.
+    e.until = e.next = -1;
+}
+
+void SimDevice::toggleWeather(WeatherEvent& e, uint16_t endP, int bits) {
+    e.until = e.active() ? -1 : deviceMs_ + drawTicks(endP, bits) * kTickMs;
+    e.next = -1;
 }
 
 int SimDevice::currentScheduleRow(int minuteOfDay) const {
@@ -368,8 +417,8 @@ void SimDevice::refreshInfo() {
     const bool weather = weatherMode(r_.config.Mode);
     using namespace ActiveFlags;
     in.ActiveFlags = uint8_t(in.ActiveFlags & ~(Cloud | Storm | Cooler | Heater | Timer));
-    if (weather && cloudUntil_ >= 0) in.ActiveFlags |= Cloud;
-    if (weather && stormUntil_ >= 0) in.ActiveFlags |= Storm;
+    if (weather && cloud_.active()) in.ActiveFlags |= Cloud;
+    if (weather && storm_.active()) in.ActiveFlags |= Storm;
     const bool saving = savingUntil_ >= 0 && now_() < savingUntil_;
     in.StatusFlags = uint8_t(saving ? in.StatusFlags | StatusFlags::Saving : in.StatusFlags & ~StatusFlags::Saving);
 
@@ -422,8 +471,10 @@ void SimDevice::applySetInfo(const TInfo& in, QStringList& events) {
             deviceMs_ = target;
             nextChart_ += shift;
             nextHealth_ += shift;
-            if (cloudUntil_ >= 0) cloudUntil_ += shift;
-            if (stormUntil_ >= 0) stormUntil_ += shift;
+            for (WeatherEvent* e : {&cloud_, &storm_}) {
+                if (e->until >= 0) e->until += shift;
+                if (e->next >= 0) e->next += shift;
+            }
             events << QStringLiteral("clock %1").arg(QDateTime(date, time).toString(Qt::ISODate));
         } else {
             events << QStringLiteral("clock ignored (invalid)");
@@ -610,14 +661,14 @@ Response SimDevice::saveEEPROM(uint8_t, const Payload&, QStringList& events) {
 }
 
 Response SimDevice::toggleCloud(uint8_t, const Payload&, QStringList& events) {
-    if (weatherMode(r_.config.Mode)) cloudUntil_ = cloudUntil_ >= 0 ? -1 : deviceMs_ + 5 * 60000;
-    events << QStringLiteral("cloud %1").arg(cloudUntil_ >= 0 ? "on" : "off");
+    if (weatherMode(r_.config.Mode)) toggleWeather(cloud_, r_.config.CloudD, kCloudBits);
+    events << QStringLiteral("cloud %1").arg(cloud_.active() ? "on" : "off");
     return ack();
 }
 
 Response SimDevice::toggleStorm(uint8_t, const Payload&, QStringList& events) {
-    if (weatherMode(r_.config.Mode)) stormUntil_ = stormUntil_ >= 0 ? -1 : deviceMs_ + 10 * 60000;
-    events << QStringLiteral("storm %1").arg(stormUntil_ >= 0 ? "on" : "off");
+    if (weatherMode(r_.config.Mode)) toggleWeather(storm_, r_.config.StormD, kStormBits);
+    events << QStringLiteral("storm %1").arg(storm_.active() ? "on" : "off");
     return ack();
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <random>
 #include <span>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct DeviceOptions {
     char nak = '?';            // answer to a line the device cannot use
     QString statePath;         // SaveEEPROM writes here; loaded at start when present
     QDateTime clock;           // initial device clock (local wall time); invalid: the host's
+    uint64_t weatherSeed = 1;  // clouds and thunderstorms start and end by draws from this seed
 };
 
 // Everything a test may look at or change.
@@ -152,6 +154,18 @@ private:
     void recordChartSample(int64_t deviceMs);
     void countHealth(int64_t periods);
     void resetTimers();
+    // A cloud or a thunderstorm: device times of its end while it runs, of the next
+    // start while not (-1: not drawn yet), and the chances they were drawn with.
+    struct WeatherEvent {
+        int64_t until = -1, next = -1;
+        uint16_t startP = 0, endP = 0;
+        bool active() const { return until >= 0; }
+    };
+    // Ticks (tenths of a second) up to an event that has `chance` * 2^-bits per tick.
+    int64_t drawTicks(uint16_t chance, int bits);
+    // Starts and ends the event up to the present from the chances of TConfig.
+    void runWeather(WeatherEvent& e, uint16_t startP, uint16_t endP, int bits, int64_t from);
+    void toggleWeather(WeatherEvent& e, uint16_t endP, int bits);
     int64_t chartIntervalMs() const; // ChartInterval minutes, at least one
     uint32_t writtenSum() const;     // imageSum() under a lock already held
     bool saveState(QString* error) const;
@@ -169,7 +183,8 @@ private:
     int64_t nextChart_ = 0;                     // device time of the next chart sample
     int64_t nextHealth_ = 0;                    // device time of the next 15 s health period
     int64_t savingUntil_ = -1;                  // real time until which StatusFlags bit 4 stays set
-    int64_t cloudUntil_ = -1, stormUntil_ = -1; // device time a weather event ends
+    WeatherEvent cloud_, storm_;
+    std::mt19937_64 weatherRng_;
     int rowOverride_ = -1, overriddenAt_ = -1;  // CurrentRow chosen by SetInfo
     int nextScheduleRow_ = 0;
     std::vector<uint8_t> flash_;

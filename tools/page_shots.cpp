@@ -1,6 +1,8 @@
 // Saves pictures of the channel and schedule pages filled with sample values, for a
 // look at colours, alignment and headers on a real display:
-//   page_shots <folder> [-german]
+//   page_shots <folder> [-german] [-expert] [-demo] [tsPage ...]
+// With -demo the window connects to the built-in demo device and the pictures wait
+// for its first full read; page names choose other pages than the default three.
 #include "app/application.h"
 #include "app/main_window.h"
 #include "pages/page.h"
@@ -19,11 +21,17 @@ int main(int argc, char** argv) {
     const QString folder = QDir(args.value(0, QStringLiteral("."))).absolutePath();
     QDir().mkpath(folder);
 
+    QStringList pages, switches;
+    for (const QString& a : args.mid(1))
+        (a.startsWith(QLatin1String("ts")) ? pages : switches) << a;
+    if (pages.isEmpty()) pages = QStringList{"tsChannels", "tsChannelsGL", "tsSchedule"};
+    const bool demo = switches.contains(QStringLiteral("-demo"));
+
     WindowOptions o;
-    o.args = args.mid(1);
+    o.args = switches;
     o.useTaskbar = false;
     o.watchSystem = false;
-    o.startLink = [](const QString&, bool) {};
+    if (!demo) o.startLink = [](const QString&, bool) {};
     TfrmQuenda w(std::move(o));
     DeviceState& st = w.state();
     const uint8_t names[12] = {1, 7, 8, 4, 11, 5, 2, 3, 14, 9, 12, 15};
@@ -49,21 +57,29 @@ int main(int argc, char** argv) {
     }
     st.Info.CurrentRow = 3;
     w.show();
-    w.EnableControls(true);
-    w.ShowModeAndSettings();
-    w.ShowDeviceInfo();
-    w.ShowSchedule();
+    if (!demo) {
+        w.EnableControls(true);
+        w.ShowModeAndSettings();
+        w.ShowDeviceInfo();
+        w.ShowSchedule();
+    }
 
     int failures = 0;
-    QTimer::singleShot(300, [&] {
-        for (const char* name : {"tsChannels", "tsChannelsGL", "tsSchedule"}) {
-            w.ShowPage(w.page(QString::fromLatin1(name)));
+    int waited = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const bool ready = !demo || (w.isConnected() && (st.requests() & rqOnConnect) == 0);
+        if (!ready && ++waited < 100) return;
+        timer.stop();
+        if (!ready) ++failures;
+        for (const QString& name : pages) {
+            w.ShowPage(w.page(name));
             QCoreApplication::processEvents();
-            const QString file = QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-            if (!w.grab().save(file)) ++failures;
+            if (!w.grab().save(QDir(folder).filePath(name + QStringLiteral(".png")))) ++failures;
         }
         app.quit();
     });
+    timer.start(300);
     app.exec();
     return failures;
 }

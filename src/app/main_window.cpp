@@ -222,15 +222,26 @@ void TfrmQuenda::ShowModeAndSettings() {
 void TfrmQuenda::ShowExpertSettings() {
     for (auto* p : allPages()) p->showExpertSettings();
 }
+void TfrmQuenda::ShowWeatherRatios() { status_->showWeatherRatios(); }
 void TfrmQuenda::ShowWeatherSettings() {
-    for (auto* p : allPages()) p->showWeatherSettings();
-    // The weather record is the last of the first reads after connecting.
+    // The weather record is the last of the first reads after connecting: leave the log.
     if (pc_->currentWidget() == page(QStringLiteral("tsMessages"))) {
         const int mode = state_->Config.Mode;
         ShowPage(page(isMode(mode, Mode::Auto)  ? QStringLiteral("tsSchedule")
                       : isMode(mode, Mode::Geo) ? QStringLiteral("tsGeo")
                                                 : QStringLiteral("tsChannels")));
     }
+    // Weather, balance, moon and delays first, then the rest (the lightning masks).
+    QList<Page*> pages = allPages();
+    const char* const first[] = {"tsWeather", "tsBalance", "tsMoon", "tsWeatherDelay"};
+    for (const char* name : first) {
+        if (Page* p = page(QString::fromLatin1(name))) {
+            p->showWeatherSettings();
+            pages.removeAll(p);
+        }
+    }
+    for (auto* p : pages) p->showWeatherSettings();
+    // A link that delivered its weather record has a port worth remembering.
     if (connection_) connection_->SaveLastPort();
 }
 void TfrmQuenda::ShowSchedule() {

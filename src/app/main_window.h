@@ -90,6 +90,7 @@ public:
     void ShowDeviceInfo() override;
     void ShowModeAndSettings() override;
     void ShowExpertSettings() override;
+    void ShowWeatherRatios() override;
     void ShowWeatherSettings() override;
     void ShowSchedule() override;
     void DrawChart() override;

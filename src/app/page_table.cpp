@@ -1,8 +1,10 @@
 #include "app/page_table.h"
 
 #include "pages/channel_page.h"
+#include "pages/channel_rows_page.h"
 #include "pages/geo_page.h"
 #include "pages/page.h"
+#include "pages/weather_page.h"
 #include "schedule/chart_page.h"
 #include "schedule/schedule_page.h"
 #include "schedule/visualize_page.h"
@@ -39,6 +41,20 @@ Page* placeholderWith(const QString& name, const QString& caption, WindowService
     return page;
 }
 
+// A page of twelve channel rows.
+template <const ChannelRowsSpec& Rows>
+Page* channelRows(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    return new ChannelRowsPage(Rows, name, caption, win, parent);
+}
+
+// The ratio lines of the status display sit in the page's cloud and thunderstorm groups.
+Page* weather(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    auto* page = new WeatherPage(name, caption, win, parent);
+    const WeatherRatiosBox box;
+    page->placeRatioLabels(box.cloud(), box.storm());
+    return page;
+}
+
 Page* messages(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
     auto* page = new Page(name, caption, win, parent);
     auto* l = new QVBoxLayout(page);
@@ -61,11 +77,11 @@ constexpr PageEntry kPages[] = {
     {"tsGeo", "Geo", G::Always, make<GeoPage>},
     {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
     {"tsTemp", "Chart", G::Always, make<ChartPage>},
-    {"tsWeather", "Weather", G::Always, placeholderWith<WeatherRatiosBox>},
-    {"tsWeatherDelay", "Delays", G::Always, placeholder},
-    {"tsMoon", "Moon", G::Always, placeholder},
+    {"tsWeather", "Weather", G::Always, weather},
+    {"tsWeatherDelay", "Delays", G::Always, channelRows<kWeatherDelayRows>},
+    {"tsMoon", "Moon", G::Always, channelRows<kMoonRows>},
     {"tsExpert", "Expert options", G::Expert, placeholder},
-    {"tsBalance", "White balance", G::Expert, placeholder},
+    {"tsBalance", "White balance", G::Expert, make<BalancePage>},
     {"tsJMP", "JMP pin", G::Expert, placeholder},
     {"tsRC433", "433 MHz", G::RC433, placeholder},
     {"tsMessages", "Messages", G::Always, messages},

@@ -32,6 +32,8 @@ public:
     virtual void ShowChannelsPage() = 0;
     // Refills every page from the expert record (after a page changed it).
     virtual void ShowExpertSettings() = 0;
+    // The cloud and thunderstorm ratio lines (after a page changed the chances).
+    virtual void ShowWeatherRatios() = 0;
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;

@@ -80,18 +80,17 @@ QStringList pendingControls() {
     return QString::fromLatin1(
                "btnUpload btnDownload "
                "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
-               "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
-               "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
-               "lblWeatherDelay lblMoon lblPWMPrescaler lblTWIBitrate lblLanguage edtPWMPrescaler edtTWIBitrate "
+               "edtFanHigh edtFanLow edtFanOff "
+               "lblPWMPrescaler lblTWIBitrate lblLanguage edtPWMPrescaler edtTWIBitrate "
                "edtTempOffset gbxFanMode edtTempWaterLow rbtFMOLED rbtFMOWater rbtFMOWaterMaster gbxChartMode "
                "rbtCHMTempSlave rbtCHMVoltage rbtCHMTempWater rbtCHMTempBoard edtChartInterval gbxTimeZone "
                "edtTimeZoneDaylightMonth edtTimeZoneBias edtTimeZoneDaylightDay edtTimeZoneDaylightDayOfWeek "
                "edtTimeZoneDaylightHour edtTimeZoneStandardDay edtTimeZoneStandardDayOfWeek edtTimeZoneStandardHour "
                "edtTimeZoneStandardMonth btnApplyTZI gbxTemperatureUnit rbtCelsius rbtFahrenheit gbxTimeFormat rbt12h "
-               "rbt24h gbxLCDFormat rbt16x2 rbt20x4 gbxLightningMask edtRandomInit lblBalance lblJMPWarning2 "
+               "rbt24h gbxLCDFormat rbt16x2 rbt20x4 gbxLightningMask edtRandomInit lblJMPWarning2 "
                "lblJMPWarning1 rbtJMPIRLearn rbtJMPCloud rbtJMPCooler rbtJMPHeater rbtJMPStorm rbtJMPLightning "
                "rbtJMPTimer rbtJMPServo rbtJMPPWM edtTempCoolLow edtTempHeatLow "
-               "edtBalanceSum gbxCloudTemp edtBalanceSumRamp edtChartScale")
+               "gbxCloudTemp edtChartScale")
         .split(' ');
 }
 

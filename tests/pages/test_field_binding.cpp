@@ -25,6 +25,7 @@ public:
     void SetMode(int) override {}
     void ShowChannelsPage() override {}
     void ShowExpertSettings() override {}
+    void ShowWeatherRatios() override {}
     bool isConnected() const override { return true; }
     Dialogs& dialogs() override { return dialogs_; }
     Clock& clock() override { return clock_; }

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "pages/number_text.h"
 #include "lang/texts.h"
+#include "link/device_codes.h"
 #include "link/link_thread.h"
 #include "link/port_list.h"
 #include "link/qt_serial_port.h"
@@ -16,6 +17,7 @@
 #include "sim/simulator.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -54,6 +56,7 @@ struct Connected {
     std::unique_ptr<sim::Simulator> sim;
     std::unique_ptr<TfrmQuenda> w;
     std::shared_ptr<Clock> clock; // the computer's when empty
+    std::function<void(sim::Records&)> setup; // device records beyond the defaults
 
     bool start(int lines, bool slave = true) {
         sim::SimConfig cfg;
@@ -66,6 +69,7 @@ struct Connected {
             r.schedule.resize(std::size_t(lines));
             for (int n = 0; n < lines; ++n)
                 r.schedule[std::size_t(n)] = deviceLine(n);
+            if (setup) setup(r);
         });
         QString error;
         if (!sim->start(&error)) {
@@ -137,6 +141,31 @@ private slots:
         s->clearFocus();
         QTRY_COMPARE_WITH_TIMEOUT(s->value(), 1000, kWait);
         QCOMPARE(int(c.sim->device().records().info.Channel[0]), 1000); // releasing wrote nothing
+    }
+
+    // "Trigger/stop now" starts a cloud on the device, which the ratio line reports once
+    // the configuration is read again; a second press stops it.
+    void triggerStartsACloud() {
+        Connected c;
+        c.setup = [](sim::Records& r) {
+            r.config.Mode = 1;
+            r.config.CloudP = 0; // none by chance; one that is started lasts about an hour and a half
+            r.config.CloudD = 1;
+        };
+        QVERIFY(c.start(6));
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        c.w->ShowPage(c.w->page(QStringLiteral("tsWeather")));
+        auto* button = c.w->findChild<QPushButton*>(QStringLiteral("btnCloud"));
+        auto* ratio = c.w->findChild<QLabel*>(QStringLiteral("lblCloudRatio"));
+        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), kWait);
+        QCOMPARE(ratio->text(), QStringLiteral("Cloud ratio: 0%"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(c.sim->device().records().info.ActiveFlags & ActiveFlags::Cloud, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(ratio->text(), QStringLiteral("Cloud currently active \u2022 Cloud ratio: 0%"),
+                                  kWait);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!(c.sim->device().records().info.ActiveFlags & ActiveFlags::Cloud), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(ratio->text(), QStringLiteral("Cloud ratio: 0%"), kWait);
     }
 
     void scheduleRoundTrip() {

@@ -239,6 +239,10 @@ private slots:
             r.schedule[1].Color16[0] = 4096;
             r.schedule[1].Color16[1] = 1000;
             r.config.Mode = 1;
+            // Nothing starts by chance; a cloud lasts until stopped, a storm a few seconds.
+            r.config.CloudP = r.config.StormP = 0;
+            r.config.CloudD = 0;
+            r.config.StormD = 0xFFFF;
         });
         TInfo in = infoOf(d);
         QCOMPARE(int(in.RowCount), 2);
@@ -264,6 +268,53 @@ private slots:
         d.update([](Records& r) { r.config.Mode = 0; });
         d.handle("7F02");
         QCOMPARE(infoOf(d).ActiveFlags & 0x01, 0);
+    }
+
+    // Clouds and thunderstorms come and go by the chances of the configuration: the
+    // long-run share under each and the number per day follow them, the same for
+    // the same seed.
+    void weatherFollowsTheChances() {
+        struct Run {
+            QByteArray flags; // one sample every 20 s
+            int clouds = 0, storms = 0;
+            double cloudShare = 0, stormShare = 0;
+        };
+        constexpr int kDays = 8, kSamples = kDays * 24 * 180;
+        auto run = [](uint64_t seed) {
+            ManualClock clk;
+            DeviceOptions o = at(QDateTime(QDate(2026, 6, 1), QTime(0, 0)));
+            o.weatherSeed = seed;
+            SimDevice d(o, clk.fn());
+            d.update([](Records& r) {
+                r.config.Mode = 2;
+                r.config.CloudP = 60; // 100 a day of 300 s
+                r.config.CloudD = 174;
+                r.config.StormP = 97; // 70 a week of 60 min
+                r.config.StormD = 233;
+            });
+            Run out;
+            uint8_t before = 0;
+            for (int i = 0; i < kSamples; ++i) {
+                clk.advance(20000);
+                const uint8_t f = d.records().info.ActiveFlags & 0x03;
+                out.flags.append(char(f));
+                out.clouds += (f & 1) && !(before & 1);
+                out.storms += (f & 2) && !(before & 2);
+                out.cloudShare += (f & 1) / double(kSamples);
+                out.stormShare += (f & 2) / 2.0 / double(kSamples);
+                before = f;
+            }
+            return out;
+        };
+        const Run a = run(1);
+        // Share: start / (start + end), 25.6 % and 29.4 %; count: one per mean gap plus
+        // mean length, 73 clouds and 7 storms a day. The bounds allow the draws' spread.
+        QVERIFY2(a.cloudShare > 0.22 && a.cloudShare < 0.30, qPrintable(QString::number(a.cloudShare)));
+        QVERIFY2(a.stormShare > 0.18 && a.stormShare < 0.45, qPrintable(QString::number(a.stormShare)));
+        QVERIFY2(a.clouds > kDays * 60 && a.clouds < kDays * 85, qPrintable(QString::number(a.clouds)));
+        QVERIFY2(a.storms > kDays * 4 && a.storms < kDays * 10, qPrintable(QString::number(a.storms)));
+        QCOMPARE(run(1).flags, a.flags);
+        QVERIFY(run(2).flags != a.flags);
     }
 
     void chartAndHealthAreRecorded() {
