@@ -32,6 +32,8 @@ public:
     virtual void ShowChannelsPage() = 0;
     // Refills every page from the expert record (after a page changed it).
     virtual void ShowExpertSettings() = 0;
+    // Shows the device-information record again (status texts, sensor enabling, pages).
+    virtual void ShowDeviceInfo() {}
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;
