@@ -1,6 +1,9 @@
 #include "app/page_table.h"
 
 #include "pages/channel_page.h"
+#include "pages/config_page.h"
+#include "pages/expert_page.h"
+#include "pages/jmp_page.h"
 #include "pages/geo_page.h"
 #include "pages/page.h"
 #include "schedule/chart_page.h"
@@ -39,6 +42,13 @@ Page* placeholderWith(const QString& name, const QString& caption, WindowService
     return page;
 }
 
+// The settings with the board status line and health picture below them.
+Page* configuration(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    auto* page = new ConfigPage(name, caption, win, parent);
+    page->addStatusBox(new BoardStatusBox(page));
+    return page;
+}
+
 Page* messages(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
     auto* page = new Page(name, caption, win, parent);
     auto* l = new QVBoxLayout(page);
@@ -59,15 +69,15 @@ constexpr PageEntry kPages[] = {
     {"tsSchedule", "Schedule", G::Always, make<SchedulePage>},
     {"tsVisualize", "Visualization", G::Always, make<VisualizePage>},
     {"tsGeo", "Geo", G::Always, make<GeoPage>},
-    {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
+    {"tsConfig", "Configuration", G::Always, configuration},
     {"tsTemp", "Chart", G::Always, make<ChartPage>},
     {"tsWeather", "Weather", G::Always, placeholderWith<WeatherRatiosBox>},
     {"tsWeatherDelay", "Delays", G::Always, placeholder},
     {"tsMoon", "Moon", G::Always, placeholder},
-    {"tsExpert", "Expert options", G::Expert, placeholder},
+    {"tsExpert", "Expert options", G::Expert, make<ExpertPage>},
     {"tsBalance", "White balance", G::Expert, placeholder},
-    {"tsJMP", "JMP pin", G::Expert, placeholder},
-    {"tsRC433", "433 MHz", G::RC433, placeholder},
+    {"tsJMP", "JMP pin", G::Expert, make<JmpPage>},
+    {"tsRC433", "433 MHz", G::RC433, make<Rc433Page>},
     {"tsMessages", "Messages", G::Always, messages},
 };
 } // namespace
