@@ -1,6 +1,8 @@
 // Saves pictures of the channel and schedule pages filled with sample values, for a
 // look at colours, alignment and headers on a real display:
-//   page_shots <folder> [-german]
+//   page_shots <folder> [-german] [-live] [tsPage ...]
+// With -live the window connects to the built-in demo device and shows what it reads;
+// page names given replace the default three.
 #include "app/application.h"
 #include "app/main_window.h"
 #include "pages/page.h"
@@ -19,11 +21,19 @@ int main(int argc, char** argv) {
     const QString folder = QDir(args.value(0, QStringLiteral("."))).absolutePath();
     QDir().mkpath(folder);
 
+    QStringList pages;
+    QStringList windowArgs;
+    for (const QString& a : args.mid(1))
+        (a.startsWith(QLatin1String("ts")) ? pages : windowArgs) << a;
+    if (pages.isEmpty()) pages = {QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL"), QStringLiteral("tsSchedule")};
+    const bool live = windowArgs.removeAll(QStringLiteral("-live")) > 0;
+    if (live) windowArgs << QStringLiteral("-demo") << QStringLiteral("-expert") << QStringLiteral("-rc433");
+
     WindowOptions o;
-    o.args = args.mid(1);
+    o.args = windowArgs;
     o.useTaskbar = false;
     o.watchSystem = false;
-    o.startLink = [](const QString&, bool) {};
+    if (!live) o.startLink = [](const QString&, bool) {};
     TfrmQuenda w(std::move(o));
     DeviceState& st = w.state();
     const uint8_t names[12] = {1, 7, 8, 4, 11, 5, 2, 3, 14, 9, 12, 15};
@@ -49,17 +59,19 @@ int main(int argc, char** argv) {
     }
     st.Info.CurrentRow = 3;
     w.show();
-    w.EnableControls(true);
-    w.ShowModeAndSettings();
-    w.ShowDeviceInfo();
-    w.ShowSchedule();
+    if (!live) {
+        w.EnableControls(true);
+        w.ShowModeAndSettings();
+        w.ShowDeviceInfo();
+        w.ShowSchedule();
+    }
 
     int failures = 0;
-    QTimer::singleShot(300, [&] {
-        for (const char* name : {"tsChannels", "tsChannelsGL", "tsSchedule"}) {
-            w.ShowPage(w.page(QString::fromLatin1(name)));
+    QTimer::singleShot(live ? 5000 : 300, [&] {
+        for (const QString& name : pages) {
+            w.ShowPage(w.page(name));
             QCoreApplication::processEvents();
-            const QString file = QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+            const QString file = QDir(folder).filePath(name + QStringLiteral(".png"));
             if (!w.grab().save(file)) ++failures;
         }
         app.quit();
