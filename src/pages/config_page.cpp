@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -103,7 +104,17 @@ void ConfigPage::build() {
     outer->addStretch(1);
 
     binding_ = new FieldBinding(win_, this);
-    binding_->add(kTimeLapse);
+    // A typed entry beyond the field's range wraps; the bar shows what was stored.
+    auto barToStored = [this](const FieldBind& row) {
+        return [this, &row](int) {
+            DeviceState& st = win_.state();
+            void* rec = row.record == RecordKind::Config ? static_cast<void*>(&st.Config) : static_cast<void*>(&st.Expert);
+            QSlider* s = bar(row.partner);
+            const QSignalBlocker block(s);
+            s->setValue(int(readField(rec, *findField(row.record, row.field))));
+        };
+    };
+    binding_->add(kTimeLapse, 0, 1, barToStored(kTimeLapse));
     // The bars of a group keep night (off) <= dim (slow) <= bright (fast); the edits do not.
     auto ordered = [this](const char* low, const char* mid, const char* high, int which) {
         BindExtras e;
@@ -114,12 +125,12 @@ void ConfigPage::build() {
         };
         return e;
     };
-    binding_->add(kLevels[0], 0, 1, {}, ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 2));
-    binding_->add(kLevels[1], 0, 1, {}, ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 1));
-    binding_->add(kLevels[2], 0, 1, {}, ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 0));
-    binding_->add(kLevels[3], 0, 1, {}, ordered("trbFanOff", "trbFanLow", "trbFanHigh", 2));
-    binding_->add(kLevels[4], 0, 1, {}, ordered("trbFanOff", "trbFanLow", "trbFanHigh", 1));
-    binding_->add(kLevels[5], 0, 1, {}, ordered("trbFanOff", "trbFanLow", "trbFanHigh", 0));
+    binding_->add(kLevels[0], 0, 1, barToStored(kLevels[0]), ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 2));
+    binding_->add(kLevels[1], 0, 1, barToStored(kLevels[1]), ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 1));
+    binding_->add(kLevels[2], 0, 1, barToStored(kLevels[2]), ordered("trbLCDBLNight", "trbLCDBLMin", "trbLCDBLMax", 0));
+    binding_->add(kLevels[3], 0, 1, barToStored(kLevels[3]), ordered("trbFanOff", "trbFanLow", "trbFanHigh", 2));
+    binding_->add(kLevels[4], 0, 1, barToStored(kLevels[4]), ordered("trbFanOff", "trbFanLow", "trbFanHigh", 1));
+    binding_->add(kLevels[5], 0, 1, barToStored(kLevels[5]), ordered("trbFanOff", "trbFanLow", "trbFanHigh", 0));
 }
 
 QSlider* ConfigPage::bar(const char* name) const {

@@ -298,6 +298,7 @@ void ExpertPage::showModeAndSettings() {
 
 void ExpertPage::showExpertSettings() {
     binding_->refresh(X);
+    fanModeChanged(); // also when the mode is one no button stands for
 }
 
 void ExpertPage::showWeatherSettings() {
