@@ -77,20 +77,9 @@ std::unique_ptr<TfrmQuenda> windowOnPorts(QStringList args, std::shared_ptr<QStr
 // Controls of pages that are still placeholders.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload "
-               "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
-               "edtFanHigh edtFanLow edtFanOff gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep "
-               "btnCloud gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
-               "lblWeatherDelay lblMoon lblPWMPrescaler lblTWIBitrate lblLanguage edtPWMPrescaler edtTWIBitrate "
-               "edtTempOffset gbxFanMode edtTempWaterLow rbtFMOLED rbtFMOWater rbtFMOWaterMaster gbxChartMode "
-               "rbtCHMTempSlave rbtCHMVoltage rbtCHMTempWater rbtCHMTempBoard edtChartInterval gbxTimeZone "
-               "edtTimeZoneDaylightMonth edtTimeZoneBias edtTimeZoneDaylightDay edtTimeZoneDaylightDayOfWeek "
-               "edtTimeZoneDaylightHour edtTimeZoneStandardDay edtTimeZoneStandardDayOfWeek edtTimeZoneStandardHour "
-               "edtTimeZoneStandardMonth btnApplyTZI gbxTemperatureUnit rbtCelsius rbtFahrenheit gbxTimeFormat rbt12h "
-               "rbt24h gbxLCDFormat rbt16x2 rbt20x4 gbxLightningMask edtRandomInit lblBalance lblJMPWarning2 "
-               "lblJMPWarning1 rbtJMPIRLearn rbtJMPCloud rbtJMPCooler rbtJMPHeater rbtJMPStorm rbtJMPLightning "
-               "rbtJMPTimer rbtJMPServo rbtJMPPWM edtTempCoolLow edtTempHeatLow "
-               "edtBalanceSum gbxCloudTemp edtBalanceSumRamp edtChartScale")
+               "btnUpload btnDownload gbxCloud edtCloudCount edtCloudSeconds edtCloudAlpha edtCloudStep btnCloud "
+               "gbxStorm edtStormCount edtStormMinutes edtStormAlpha edtStormStep btnStorm edtLightningP "
+               "lblWeatherDelay lblMoon lblBalance edtBalanceSum edtBalanceSumRamp")
         .split(' ');
 }
 
