@@ -90,20 +90,6 @@ QLabel* wrapped(QWidget* parent, const char* name, const QString& text) {
     return l;
 }
 
-// Two bounds of a hysteresis: caption, then "low < high".
-void addHysteresis(QBoxLayout* into, QWidget* parent, const char* low, const char* high, const QString& caption) {
-    QLineEdit* lo = plainEdit(parent, low);
-    QLineEdit* hi = plainEdit(parent, high);
-    QLabel* label = attachedLabel(lo, caption);
-    label->setWordWrap(true);
-    into->addWidget(label);
-    auto* row = new QHBoxLayout;
-    row->addWidget(lo);
-    row->addWidget(attachedLabel(hi, QStringLiteral("<")));
-    row->addWidget(hi);
-    row->addStretch(1);
-    into->addLayout(row);
-}
 } // namespace
 
 ExpertPage::ExpertPage(const QString& objectName, const QString& caption, WindowServices& win, QWidget* parent)
@@ -140,7 +126,7 @@ void ExpertPage::build() {
     radio(fl, fan, "rbtFMOLED", QStringLiteral("Guided by brightness (for LED cooling)"));
     radio(fl, fan, "rbtFMOWater", QStringLiteral("Controlled by Tempravik (with hysteresis)"));
     radio(fl, fan, "rbtFMOWaterMaster", QStringLiteral("Master controlled by Tempravik, slaves guided by brightness"));
-    addHysteresis(fl, fan, "edtTempWaterLow", "edtTempWaterHigh",
+    addBounds(fl, fan, "edtTempWaterLow", "edtTempWaterHigh",
                   QStringLiteral("Lower and upper temperature of the hysteresis for the fan"));
     left->addWidget(fan);
 

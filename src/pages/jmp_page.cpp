@@ -41,19 +41,6 @@ constexpr FieldBind kTemps[] = {
     {"edtTempHeatHigh", RecordKind::Expert, "TempHeatHigh", Conv::Temp, rqSetExpert},
 };
 
-void addBounds(QBoxLayout* into, QWidget* parent, const char* low, const char* high, const QString& caption) {
-    QLineEdit* lo = plainEdit(parent, low);
-    QLineEdit* hi = plainEdit(parent, high);
-    QLabel* label = attachedLabel(lo, caption);
-    label->setWordWrap(true);
-    into->addWidget(label);
-    auto* row = new QHBoxLayout;
-    row->addWidget(lo);
-    row->addWidget(attachedLabel(hi, QStringLiteral("<")));
-    row->addWidget(hi);
-    row->addStretch(1);
-    into->addLayout(row);
-}
 } // namespace
 
 JmpPage::JmpPage(const QString& objectName, const QString& caption, WindowServices& win, QWidget* parent)

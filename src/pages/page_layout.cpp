@@ -26,6 +26,20 @@ QLabel* attachedLabel(QLineEdit* edit, const QString& caption) {
     return label;
 }
 
+void addBounds(QBoxLayout* into, QWidget* parent, const char* low, const char* high, const QString& caption) {
+    QLineEdit* lo = plainEdit(parent, low);
+    QLineEdit* hi = plainEdit(parent, high);
+    QLabel* label = attachedLabel(lo, caption);
+    label->setWordWrap(true);
+    into->addWidget(label);
+    auto* row = new QHBoxLayout;
+    row->addWidget(lo);
+    row->addWidget(attachedLabel(hi, QStringLiteral("<")));
+    row->addWidget(hi);
+    row->addStretch(1);
+    into->addLayout(row);
+}
+
 namespace {
 QWidget* captioned(QWidget* parent, const char* name, const QString& caption, int width, QLineEdit** edit) {
     auto* box = new QWidget(parent);

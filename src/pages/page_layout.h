@@ -23,6 +23,8 @@ QLineEdit* captionedEdit(QGridLayout* into, int row, int column, QWidget* parent
 // An edit whose caption sits on its left in the same row ("<" between two bounds).
 QLineEdit* plainEdit(QWidget* parent, const char* name, int width = 64);
 QLabel* attachedLabel(QLineEdit* edit, const QString& caption);
+// Two bounds of a hysteresis: the caption, then "low < high".
+void addBounds(QBoxLayout* into, QWidget* parent, const char* low, const char* high, const QString& caption);
 
 QGroupBox* groupBox(QWidget* parent, const char* name, const QString& title);
 QRadioButton* radio(QBoxLayout* into, QWidget* parent, const char* name, const QString& caption);
