@@ -2,6 +2,9 @@
 
 #include "pages/channel_page.h"
 #include "pages/channel_rows_page.h"
+#include "pages/config_page.h"
+#include "pages/expert_page.h"
+#include "pages/jmp_page.h"
 #include "pages/geo_page.h"
 #include "pages/page.h"
 #include "pages/weather_page.h"
@@ -27,20 +30,6 @@ template <class P> Page* make(const QString& name, const QString& caption, Windo
     return new P(name, caption, win, parent);
 }
 
-Page* placeholder(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
-    auto* page = new PlaceholderPage(name, caption, win, parent);
-    page->build();
-    return page;
-}
-
-// An empty tab carrying a box of the status display.
-template <class Box>
-Page* placeholderWith(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
-    Page* page = placeholder(name, caption, win, parent);
-    page->layout()->addWidget(new Box(page));
-    return page;
-}
-
 // A page of twelve channel rows.
 template <const ChannelRowsSpec& Rows>
 Page* channelRows(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
@@ -52,6 +41,13 @@ Page* weather(const QString& name, const QString& caption, WindowServices& win, 
     auto* page = new WeatherPage(name, caption, win, parent);
     const WeatherRatiosBox box;
     page->placeRatioLabels(box.cloud(), box.storm());
+    return page;
+}
+
+// The settings with the board status line and health picture below them.
+Page* configuration(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
+    auto* page = new ConfigPage(name, caption, win, parent);
+    page->addStatusBox(new BoardStatusBox(page));
     return page;
 }
 
@@ -75,15 +71,15 @@ constexpr PageEntry kPages[] = {
     {"tsSchedule", "Schedule", G::Always, make<SchedulePage>},
     {"tsVisualize", "Visualization", G::Always, make<VisualizePage>},
     {"tsGeo", "Geo", G::Always, make<GeoPage>},
-    {"tsConfig", "Configuration", G::Always, placeholderWith<BoardStatusBox>},
+    {"tsConfig", "Configuration", G::Always, configuration},
     {"tsTemp", "Chart", G::Always, make<ChartPage>},
     {"tsWeather", "Weather", G::Always, weather},
     {"tsWeatherDelay", "Delays", G::Always, channelRows<kWeatherDelayRows>},
     {"tsMoon", "Moon", G::Always, channelRows<kMoonRows>},
-    {"tsExpert", "Expert options", G::Expert, placeholder},
+    {"tsExpert", "Expert options", G::Expert, make<ExpertPage>},
     {"tsBalance", "White balance", G::Expert, make<BalancePage>},
-    {"tsJMP", "JMP pin", G::Expert, placeholder},
-    {"tsRC433", "433 MHz", G::RC433, placeholder},
+    {"tsJMP", "JMP pin", G::Expert, make<JmpPage>},
+    {"tsRC433", "433 MHz", G::RC433, make<Rc433Page>},
     {"tsMessages", "Messages", G::Always, messages},
 };
 } // namespace

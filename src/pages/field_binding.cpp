@@ -8,6 +8,7 @@
 #include "pages/window_services.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QComboBox>
 #include <QLineEdit>
@@ -64,7 +65,8 @@ std::optional<int64_t> parseFieldText(Conv conv, const QString& text, const TCon
 
 FieldBinding::FieldBinding(WindowServices& win, QWidget* page) : QObject(page), win_(win), page_(page) {}
 
-void FieldBinding::add(const FieldBind& row, int first, int count, std::function<void(int)> hook) {
+void FieldBinding::add(const FieldBind& row, int first, int count, std::function<void(int)> hook,
+                       BindExtras extras) {
     const FieldDesc* desc = findField(row.record, row.field);
     Q_ASSERT_X(desc, "FieldBinding::add", row.field);
     if (!desc) return;
@@ -84,7 +86,7 @@ void FieldBinding::add(const FieldBind& row, int first, int count, std::function
             partner->setPageStep(row.pageStep);
             if (auto* s = qobject_cast<QSlider*>(partner); s && row.tick) s->setTickInterval(row.tick);
         }
-        rows_.push_back({row, desc, i, control, partner, hook});
+        rows_.push_back({row, desc, i, control, partner, hook, extras});
     }
     // The lambdas find their row by position: the vector may still grow.
     for (std::size_t k = start; k < rows_.size(); ++k) {
@@ -158,11 +160,25 @@ void FieldBinding::showControl(const Bound& b, bool force) {
         if (const QString text = fieldText(b.row.conv, v, win_.state().Config); e->text() != text) e->setText(text);
         markUnparsed(e, false);
     } else if (auto* btn = qobject_cast<QAbstractButton*>(b.control)) {
-        // A radio button is unchecked by its sibling that holds the value.
-        if (b.row.conv == Conv::FlagBit) btn->setChecked((v & b.row.value) != 0);
-        else if (v == b.row.value) btn->setChecked(true);
+        bool on = false;
+        switch (b.row.conv) {
+        case Conv::FlagBit: on = (v & b.row.value) != 0; break;
+        case Conv::FlagBitClear: on = (v & b.row.value) == 0; break;
+        default: on = v == b.row.value; break;
+        }
+        if (on || !btn->autoExclusive()) {
+            btn->setChecked(on);
+        } else if (btn->isChecked()) {
+            // A value that no sibling holds selects none of them.
+            btn->setAutoExclusive(false);
+            btn->setChecked(false);
+            btn->setAutoExclusive(true);
+        }
+        if (on && b.extras.raiseOnlyFocused && b.hook) b.hook(b.index);
     } else if (auto* combo = qobject_cast<QComboBox*>(b.control)) {
-        if (combo->currentIndex() != int(v)) combo->setCurrentIndex(int(v));
+        // An open list keeps what the user is choosing from.
+        if (!(combo->view() && combo->view()->isVisible()) && combo->currentIndex() != int(v))
+            combo->setCurrentIndex(int(v));
     } else if (auto* s = qobject_cast<QAbstractSlider*>(b.control)) {
         if (s->value() != int(v)) s->setValue(int(v));
     }
@@ -193,11 +209,21 @@ void FieldBinding::edited(const Bound& b, const QString& text) {
     store(b, *v);
     showPartner(b, *v, true); // the typed value, held to the bar's range (the field may wrap it)
     if (b.hook) b.hook(b.index);
+    if (b.extras.accept && !b.extras.accept(b.index)) return;
     win_.raiseRequest(b.row.request);
 }
 
 void FieldBinding::slid(const Bound& b, QAbstractSlider* s, int position) {
-    if (!userChange(s) || position == read(b)) return;
+    if (!userChange(s)) return;
+    if (b.extras.clampBar) {
+        const int held = b.extras.clampBar(b.index, position);
+        if (held != position) {
+            const QSignalBlocker block(s);
+            s->setValue(held);
+            position = held;
+        }
+    }
+    if (position == read(b)) return;
     store(b, position);
     if (b.control != s) {
         const QSignalBlocker block(b.control);
@@ -214,6 +240,10 @@ void FieldBinding::clicked(const Bound& b, bool checked) {
     int64_t v = read(b);
     switch (b.row.conv) {
     case Conv::FlagBit: v = checked ? (v | b.row.value) : (v & ~int64_t(b.row.value)); break;
+    case Conv::FlagBitClear:
+        if (!checked) return;
+        v &= ~int64_t(b.row.value);
+        break;
     case Conv::Radio:
         if (!checked) return;
         v = b.row.value;
@@ -224,6 +254,7 @@ void FieldBinding::clicked(const Bound& b, bool checked) {
     }
     store(b, v);
     if (b.hook) b.hook(b.index);
+    if (b.extras.raiseOnlyFocused && !userChange(b.control)) return;
     win_.raiseRequest(b.row.request);
 }
 

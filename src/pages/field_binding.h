@@ -39,6 +39,7 @@ enum class Conv : uint8_t {
     Temp,         // tenths of a degree Celsius in the user's unit (TempText/ParseTemp)
     FlagBit,      // a check box on the bits of `value`
     Radio,        // a radio button that stores `value`
+    FlagBitClear, // a radio button that clears the bits of `value` (its sibling, FlagBit, sets them)
 };
 
 struct FieldBind {
@@ -50,6 +51,19 @@ struct FieldBind {
     int value = 0;           // bit mask (FlagBit) or stored value (Radio)
     const char* partner = nullptr; // paired track bar ("%1" as above)
     int min = 0, max = 0, pageStep = 1, tick = 0;
+};
+
+// Behaviour a row may add to the plain rule.
+struct BindExtras {
+    // Track-bar path only: the position the bar may take, given the one the user chose
+    // (keeps neighbouring bars in order). Runs before the value is stored.
+    std::function<int(int index, int position)> clampBar;
+    // A radio button that stores its value whenever it is selected, also by a refresh
+    // (then its hook runs too), but raises the request only while it has the focus.
+    bool raiseOnlyFocused = false;
+    // Runs after a user's change was stored, before the request: false raises nothing
+    // (a change that spans several controls failed part-way).
+    std::function<bool(int index)> accept;
 };
 
 // Text of a raw field value and back. Parsing gives nothing for text that is no number;
@@ -65,7 +79,8 @@ public:
 
     // Binds `row` for the elements first..first+count-1 (one row per element).
     // The hook runs after each user change has been stored, with the element index.
-    void add(const FieldBind& row, int first = 0, int count = 1, std::function<void(int index)> hook = {});
+    void add(const FieldBind& row, int first = 0, int count = 1, std::function<void(int index)> hook = {},
+             BindExtras extras = {});
 
     // Rewrites every bound control of `record` (all records when empty) that does not have the user.
     void refresh(std::optional<RecordKind> record = std::nullopt);
@@ -82,6 +97,7 @@ private:
         QWidget* control;
         QAbstractSlider* partner;
         std::function<void(int)> hook;
+        BindExtras extras;
     };
     void* record(RecordKind kind) const;
     int64_t read(const Bound& b) const;

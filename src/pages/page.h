@@ -40,13 +40,4 @@ private:
     QString caption_;
 };
 
-// A tab without controls of its own: it shows its caption (and whatever boxes the
-// page table puts on it).
-class PlaceholderPage : public Page {
-    Q_OBJECT
-public:
-    using Page::Page;
-    void build();
-};
-
 } // namespace quenda

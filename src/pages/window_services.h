@@ -34,6 +34,8 @@ public:
     virtual void ShowExpertSettings() = 0;
     // The cloud and thunderstorm ratio lines (after a page changed the chances).
     virtual void ShowWeatherRatios() = 0;
+    // Shows the device-information record again (status texts, sensor enabling, pages).
+    virtual void ShowDeviceInfo() {}
     virtual bool isConnected() const = 0;
     virtual Dialogs& dialogs() = 0;
     virtual Clock& clock() = 0;

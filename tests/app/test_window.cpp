@@ -75,22 +75,10 @@ std::unique_ptr<TfrmQuenda> windowOnPorts(QStringList args, std::shared_ptr<QStr
     return std::make_unique<TfrmQuenda>(std::move(o));
 }
 
-// Controls of pages that are still placeholders.
+// Names the language tables carry that no page builds.
 QStringList pendingControls() {
     return QString::fromLatin1(
-               "btnUpload btnDownload "
-               "btnRealtime edtTimeLapse gbxLCDBL edtLCDBLMax edtLCDBLMin edtLCDBLNight gbxFan "
-               "edtFanHigh edtFanLow edtFanOff "
-               "lblPWMPrescaler lblTWIBitrate lblLanguage edtPWMPrescaler edtTWIBitrate "
-               "edtTempOffset gbxFanMode edtTempWaterLow rbtFMOLED rbtFMOWater rbtFMOWaterMaster gbxChartMode "
-               "rbtCHMTempSlave rbtCHMVoltage rbtCHMTempWater rbtCHMTempBoard edtChartInterval gbxTimeZone "
-               "edtTimeZoneDaylightMonth edtTimeZoneBias edtTimeZoneDaylightDay edtTimeZoneDaylightDayOfWeek "
-               "edtTimeZoneDaylightHour edtTimeZoneStandardDay edtTimeZoneStandardDayOfWeek edtTimeZoneStandardHour "
-               "edtTimeZoneStandardMonth btnApplyTZI gbxTemperatureUnit rbtCelsius rbtFahrenheit gbxTimeFormat rbt12h "
-               "rbt24h gbxLCDFormat rbt16x2 rbt20x4 gbxLightningMask edtRandomInit lblJMPWarning2 "
-               "lblJMPWarning1 rbtJMPIRLearn rbtJMPCloud rbtJMPCooler rbtJMPHeater rbtJMPStorm rbtJMPLightning "
-               "rbtJMPTimer rbtJMPServo rbtJMPPWM edtTempCoolLow edtTempHeatLow "
-               "gbxCloudTemp edtChartScale")
+               "btnUpload btnDownload")
         .split(' ');
 }
 

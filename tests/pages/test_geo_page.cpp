@@ -336,7 +336,9 @@ private slots:
         auto* item = w.findChild<QAction*>(QStringLiteral("mnuSetTimeDate"));
         item->trigger();
         QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
-        QCOMPARE(w.state().requests(), uint32_t(rqSetTime));
+        // "Realtime" on the Configuration page was pressed first.
+        QCOMPARE(w.state().requests(), uint32_t(rqSetTime | rqSetConfig));
+        QCOMPARE(int(w.state().Config.TimeLapse), 1);
         QCOMPARE(QDate(2000 + info.Year, info.Month, info.Day), QDate(2031, 5, 17));
         QCOMPARE(QTime(info.Hour, info.Minute, info.Second), QTime(13, 14, 15));
         QCOMPARE(int(info.Centisecond), 99);
@@ -350,7 +352,7 @@ private slots:
         clock->t = QDateTime(QDate(2032, 1, 2), QTime(3, 4));
         QTest::mouseClick(control<QPushButton>(w, "btnNow"), Qt::LeftButton);
         QCOMPARE(int(info.Year), 32);
-        QCOMPARE(w.state().requests(), uint32_t(rqSetTime));
+        QCOMPARE(w.state().requests(), uint32_t(rqSetTime | rqSetConfig));
         QTest::mouseDClick(geoPage(w)->imgMoon(), Qt::LeftButton);
         QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("tsConfig"));
     }

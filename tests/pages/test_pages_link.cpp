@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -77,7 +79,7 @@ struct Connected {
             return false;
         }
         WindowOptions o;
-        o.args = {sim->portPath()};
+        o.args = {sim->portPath(), QStringLiteral("-expert")};
         o.useTaskbar = false;
         o.watchSystem = false;
         o.clock = clock;
@@ -319,6 +321,42 @@ private slots:
         QVERIFY2(v > 11 && v < 13, qPrintable(volts));
         page->pumChartPopup();
         QVERIFY(item("mnuCHMVoltage")->isChecked() && !item("mnuCHMTempWater")->isChecked());
+    }
+
+    // The dim bar dragged above the bright one stops there, and the device gets that level;
+    // the pin function chosen by mouse is sent once, and reading it back sends nothing.
+    void settingsReachDevice() {
+        Connected c;
+        QVERIFY(c.start(4));
+        c.sim->device().update([](sim::Records& r) {
+            r.config.LCDBLMax = 100;
+            r.config.LCDBLMin = 60;
+            r.expert.LCDBLNight = 20;
+            r.expert.JMPMode = 0;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(c.initialReadDone(), kWait);
+        c.w->ShowPage(c.w->page(QStringLiteral("tsConfig")));
+        auto* dim = c.w->findChild<QSlider*>(QStringLiteral("trbLCDBLMin"));
+        QTRY_VERIFY_WITH_TIMEOUT(dim->isEnabled() && dim->value() == 60, kWait);
+        QTest::mousePress(dim, Qt::LeftButton, Qt::NoModifier, sliderHandle(dim).center());
+        QTest::mouseMove(dim, QPoint(dim->width() - 1, sliderHandle(dim).center().y()));
+        release(dim);
+        QCOMPARE(dim->value(), 100);
+        QTRY_COMPARE_WITH_TIMEOUT(int(c.sim->device().records().config.LCDBLMin), 100, kWait);
+
+        c.w->ShowPage(c.w->page(QStringLiteral("tsJMP")));
+        auto* servo = c.w->findChild<QRadioButton*>(QStringLiteral("rbtJMPServo"));
+        auto setExpertLines = [&] { return int(c.sim->server().received().filter(QRegularExpression("^05")).size()); };
+        const int before = setExpertLines();
+        QTest::mouseClick(servo, Qt::LeftButton, Qt::NoModifier, QPoint(8, servo->height() / 2));
+        QTRY_COMPARE_WITH_TIMEOUT(int(c.sim->device().records().expert.JMPMode), 7, kWait);
+        c.w->state().raise(rqGetExpert);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetExpert | rqSetExpert), kWait);
+        c.w->state().raise(rqGetExpert);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetExpert), kWait);
+        QVERIFY(servo->isChecked());
+        QVERIFY(!c.w->state().isRaised(rqSetExpert));
+        QCOMPARE(setExpertLines(), before + 1);
     }
 };
 

@@ -382,7 +382,9 @@ private slots:
         auto& i = w->state().Info;
         i = quietInfo();
         i.TempWater = 240;
-        led->setChecked(false);
+        // A radio button is unchecked by choosing another of its group.
+        ensure<QRadioButton>(*w, "tsExpert", "rbtFMOWater")->setChecked(true);
+        QVERIFY(!led->isChecked());
         w->ShowDeviceInfo();
         QVERIFY(offset->isEnabled());
         QVERIFY(low->isEnabled());
