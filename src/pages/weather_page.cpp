@@ -180,19 +180,17 @@ void WeatherPage::trbStormMinutesChange() { barMoved(storm_.duration, &WeatherPa
 void WeatherPage::edtStormMinutesChange() { entryTyped(storm_.duration, &WeatherPage::UpdateStormRates); }
 
 void WeatherPage::UpdateCloudRates() {
-    const WeatherRates r = CloudRates(cloud_.count.trb->value(), cloud_.duration.trb->value());
-    TConfig& c = win_.state().Config;
-    c.CloudP = r.start;
-    c.CloudD = r.end;
-    win_.ShowWeatherRatios();
-    win_.raiseRequest(rqSetConfig);
+    storeRates(CloudRates(cloud_.count.trb->value(), cloud_.duration.trb->value()), &TConfig::CloudP, &TConfig::CloudD);
 }
 
 void WeatherPage::UpdateStormRates() {
-    const WeatherRates r = StormRates(storm_.count.trb->value(), storm_.duration.trb->value());
+    storeRates(StormRates(storm_.count.trb->value(), storm_.duration.trb->value()), &TConfig::StormP, &TConfig::StormD);
+}
+
+void WeatherPage::storeRates(const WeatherRates& r, uint16_t TConfig::*start, uint16_t TConfig::*end) {
     TConfig& c = win_.state().Config;
-    c.StormP = r.start;
-    c.StormD = r.end;
+    c.*start = r.start;
+    c.*end = r.end;
     win_.ShowWeatherRatios();
     win_.raiseRequest(rqSetConfig);
 }

@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "pages/services.h"
+#include "link/records.h"
 #include "pages/page.h"
 
 #include <QApplication>
@@ -25,6 +26,22 @@ public:
     QDateTime t;
     QDateTime now() const override { return t; }
 };
+
+// A control of the window by object name; a missing one is reported.
+template <class T = QWidget> T* ctl(TfrmQuenda& w, const QString& name) {
+    T* c = w.findChild<T*>(name);
+    if (!c) qWarning() << "no control" << name;
+    return c;
+}
+
+// A field of the window's copy of a settings record, by its code name.
+inline int64_t fieldOf(TfrmQuenda& w, RecordKind kind, const char* name, int index = 0) {
+    DeviceState& s = w.state();
+    const void* r = kind == RecordKind::Config ? static_cast<const void*>(&s.Config)
+                    : kind == RecordKind::Expert ? static_cast<const void*>(&s.Expert)
+                                                 : static_cast<const void*>(&s.ExpertWeather);
+    return readField(r, *findField(kind, name), index);
+}
 
 // Shows the window and waits until it is the active one.
 inline bool showActive(TfrmQuenda& w) {

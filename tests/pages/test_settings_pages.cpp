@@ -19,18 +19,6 @@ using namespace quenda;
 using namespace quenda::testing;
 
 namespace {
-template <class T = QWidget> T* ctl(TfrmQuenda& w, const QString& name) {
-    T* c = w.findChild<T*>(name);
-    if (!c) qWarning() << "no control" << name;
-    return c;
-}
-int64_t fieldOf(TfrmQuenda& w, RecordKind kind, const char* name, int index = 0) {
-    DeviceState& s = w.state();
-    const void* r = kind == RecordKind::Config ? static_cast<const void*>(&s.Config)
-                    : kind == RecordKind::Expert ? static_cast<const void*>(&s.Expert)
-                                                 : static_cast<const void*>(&s.ExpertWeather);
-    return readField(r, *findField(kind, name), index);
-}
 // Connected, sensor present, on the page that holds `control`, nothing pending.
 std::unique_ptr<TfrmQuenda> windowOn(const QString& control, bool fahrenheit = false, QStringList args = {}) {
     auto w = makeShownWindow(args << QStringLiteral("-expert"));

@@ -14,20 +14,6 @@
 using namespace quenda;
 using namespace quenda::testing;
 
-namespace {
-template <class T = QWidget> T* child(TfrmQuenda& w, const QString& name) {
-    T* c = w.findChild<T*>(name);
-    if (!c) qWarning() << "no control" << name;
-    return c;
-}
-int64_t fieldOf(TfrmQuenda& w, RecordKind kind, const char* field, int index) {
-    DeviceState& s = w.state();
-    const void* rec = kind == RecordKind::Expert ? static_cast<const void*>(&s.Expert)
-                                                 : static_cast<const void*>(&s.ExpertWeather);
-    return readField(rec, *findField(kind, field), index);
-}
-} // namespace
-
 class TestWeatherPages : public QObject {
     Q_OBJECT
 private slots:
@@ -42,25 +28,25 @@ private slots:
         auto w = makeShownWindow();
         connectInMode(*w, 1, "tsWeather");
         TConfig& c = w->state().Config;
-        auto* count = child<QSlider>(*w, "trbCloudCount");
+        auto* count = ctl<QSlider>(*w, "trbCloudCount");
         count->setFocus();
         QTest::keyClick(count, Qt::Key_End);
-        QCOMPARE(child<QLineEdit>(*w, "edtCloudCount")->text(), QStringLiteral("3000"));
+        QCOMPARE(ctl<QLineEdit>(*w, "edtCloudCount")->text(), QStringLiteral("3000"));
         QCOMPARE(int(c.CloudP), 1820);
         QVERIFY(w->state().isRaised(rqSetConfig));
 
         w->state().assignRequests(0);
-        auto* seconds = child<QLineEdit>(*w, "edtCloudSeconds");
+        auto* seconds = ctl<QLineEdit>(*w, "edtCloudSeconds");
         typeInto(seconds, QStringLiteral("900"));
-        QCOMPARE(child<QSlider>(*w, "trbCloudSeconds")->value(), 900);
+        QCOMPARE(ctl<QSlider>(*w, "trbCloudSeconds")->value(), 900);
         QCOMPARE(int(c.CloudP), 1820);
         QCOMPARE(int(c.CloudD), 58);
         QVERIFY(w->state().isRaised(rqSetConfig));
-        QCOMPARE(child<QLabel>(*w, "lblCloudRatio")->text(), QStringLiteral("Cloud ratio: 96.9%"));
+        QCOMPARE(ctl<QLabel>(*w, "lblCloudRatio")->text(), QStringLiteral("Cloud ratio: 96.9%"));
 
-        typeInto(child<QLineEdit>(*w, "edtCloudCount"), QStringLiteral("24"));
+        typeInto(ctl<QLineEdit>(*w, "edtCloudCount"), QStringLiteral("24"));
         QCOMPARE(int(c.CloudP), 14);
-        auto* typed = child<QLineEdit>(*w, "edtCloudCount");
+        auto* typed = ctl<QLineEdit>(*w, "edtCloudCount");
         typeInto(typed, QStringLiteral("5000"));
         QCOMPARE(typed->text(), QStringLiteral("5000"));
         QCOMPARE(count->value(), 3000);
@@ -73,8 +59,8 @@ private slots:
         QCOMPARE(int(c.CloudD), 58);
         QCOMPARE(w->state().requests(), 0u);
 
-        typeInto(child<QLineEdit>(*w, "edtStormCount"), QStringLiteral("256"));
-        typeInto(child<QLineEdit>(*w, "edtStormMinutes"), QStringLiteral("1"));
+        typeInto(ctl<QLineEdit>(*w, "edtStormCount"), QStringLiteral("256"));
+        typeInto(ctl<QLineEdit>(*w, "edtStormMinutes"), QStringLiteral("1"));
         QCOMPARE(int(c.StormP), 355);
         QCOMPARE(int(c.StormD), 13981);
         QCOMPARE(int(c.CloudP), 1820); // the other group is left alone
@@ -91,29 +77,29 @@ private slots:
         c.StormP = 1;
         c.StormD = 0;
         w->ShowModeAndSettings();
-        QCOMPARE(child<QSlider>(*w, "trbCloudCount")->value(), 2999);
-        QCOMPARE(child<QLineEdit>(*w, "edtCloudSeconds")->text(), QStringLiteral("900")); // 903, held to the bar
-        QCOMPARE(child<QLineEdit>(*w, "edtStormCount")->text(), QStringLiteral("0"));
-        const int minutes = child<QSlider>(*w, "trbStormMinutes")->value();
+        QCOMPARE(ctl<QSlider>(*w, "trbCloudCount")->value(), 2999);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtCloudSeconds")->text(), QStringLiteral("900")); // 903, held to the bar
+        QCOMPARE(ctl<QLineEdit>(*w, "edtStormCount")->text(), QStringLiteral("0"));
+        const int minutes = ctl<QSlider>(*w, "trbStormMinutes")->value();
 
-        typeInto(child<QLineEdit>(*w, "edtCloudCount"), QStringLiteral("12"));
+        typeInto(ctl<QLineEdit>(*w, "edtCloudCount"), QStringLiteral("12"));
         c.CloudP = 14;
         c.CloudD = 0;
         c.StormP = 1387;
         w->ShowModeAndSettings();
-        QCOMPARE(child<QLineEdit>(*w, "edtCloudCount")->text(), QStringLiteral("12"));
-        QCOMPARE(child<QSlider>(*w, "trbCloudSeconds")->value(), 900);
-        QCOMPARE(child<QLineEdit>(*w, "edtStormCount")->text(), QStringLiteral("999"));
-        QCOMPARE(child<QSlider>(*w, "trbStormMinutes")->value(), minutes);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtCloudCount")->text(), QStringLiteral("12"));
+        QCOMPARE(ctl<QSlider>(*w, "trbCloudSeconds")->value(), 900);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtStormCount")->text(), QStringLiteral("999"));
+        QCOMPARE(ctl<QSlider>(*w, "trbStormMinutes")->value(), minutes);
     }
 
     // Each button raises its own toggle, nothing else.
     void triggerButtonsToggle() {
         auto w = makeShownWindow();
         connectInMode(*w, 2, "tsWeather");
-        QTest::mouseClick(child<QPushButton>(*w, "btnStorm"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QPushButton>(*w, "btnStorm"), Qt::LeftButton);
         QCOMPARE(w->state().requests(), uint32_t(rqToggleStorm));
-        QTest::mouseClick(child<QPushButton>(*w, "btnCloud"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QPushButton>(*w, "btnCloud"), Qt::LeftButton);
         QCOMPARE(w->state().requests(), uint32_t(rqToggleStorm | rqToggleCloud));
     }
 
@@ -155,12 +141,12 @@ private slots:
         QFETCH(uint, request);
         auto w = makeShownWindow({QStringLiteral("expert")});
         connectInMode(*w, 1, qPrintable(page));
-        auto* e = child<QLineEdit>(*w, edit);
+        auto* e = ctl<QLineEdit>(*w, edit);
         typeInto(e, typed);
         QTEST(int(fieldOf(*w, RecordKind(kind), qPrintable(field), index)), "stored");
         QCOMPARE(w->state().requests(), request);
         if (bar >= 0) {
-            auto* s = child<QSlider>(*w, QString(edit).replace(QStringLiteral("edt"), QStringLiteral("trb")));
+            auto* s = ctl<QSlider>(*w, QString(edit).replace(QStringLiteral("edt"), QStringLiteral("trb")));
             QCOMPARE(s->value(), bar);
         }
     }
@@ -176,13 +162,13 @@ private slots:
         x.CloudAlpha = 40;
         w->ShowWeatherSettings();
         QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsGeo"));
-        QCOMPARE(child<QLineEdit>(*w, "edtMoon1")->text(), QStringLiteral("0.02"));
-        QCOMPARE(child<QSlider>(*w, "trbMoon1")->value(), 1);
-        QCOMPARE(child<QLineEdit>(*w, "edtWeatherDelay0")->text(), QStringLiteral("25.5"));
-        QCOMPARE(child<QSlider>(*w, "trbCloudAlpha")->value(), 40);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtMoon1")->text(), QStringLiteral("0.02"));
+        QCOMPARE(ctl<QSlider>(*w, "trbMoon1")->value(), 1);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtWeatherDelay0")->text(), QStringLiteral("25.5"));
+        QCOMPARE(ctl<QSlider>(*w, "trbCloudAlpha")->value(), 40);
 
         w->ShowPage(w->page(QStringLiteral("tsBalance")));
-        auto* sum = child<QLineEdit>(*w, "edtBalanceSum");
+        auto* sum = ctl<QLineEdit>(*w, "edtBalanceSum");
         typeInto(sum, QStringLiteral("7"));
         x.BalanceSum = 90;
         x.MoonColor16[1] = 4096;
@@ -190,10 +176,10 @@ private slots:
         QCOMPARE(w->pages()->currentWidget()->objectName(), QStringLiteral("tsBalance"));
         QVERIFY(sum->hasFocus());
         QCOMPARE(sum->text(), QStringLiteral("90"));
-        QCOMPARE(child<QSlider>(*w, "trbBalanceSum")->value(), 90);
-        QCOMPARE(child<QLineEdit>(*w, "edtMoon1")->text(), QStringLiteral("100"));
+        QCOMPARE(ctl<QSlider>(*w, "trbBalanceSum")->value(), 90);
+        QCOMPARE(ctl<QLineEdit>(*w, "edtMoon1")->text(), QStringLiteral("100"));
 
-        auto* moon = child<QLineEdit>(*w, "edtMoon3");
+        auto* moon = ctl<QLineEdit>(*w, "edtMoon3");
         typeInto(moon, QStringLiteral("1"));
         x.MoonColor16[3] = 0;
         w->ShowWeatherSettings();
@@ -208,8 +194,8 @@ private slots:
         ShowChannelNames(w.get(), w->state());
         for (const char* prefix : {"WeatherDelay", "Moon", "Balance"}) {
             const QString n = QString::fromLatin1(prefix) + QLatin1Char('5');
-            QCOMPARE(child<QLabel>(*w, "lbl" + n)->text(), QStringLiteral("F: ") + ColorName(2));
-            QCOMPARE(child(*w, "edt" + n)->palette().color(QPalette::Base).rgba(), ChannelPalette(2));
+            QCOMPARE(ctl<QLabel>(*w, "lbl" + n)->text(), QStringLiteral("F: ") + ColorName(2));
+            QCOMPARE(ctl(*w, "edt" + n)->palette().color(QPalette::Base).rgba(), ChannelPalette(2));
         }
     }
 };
