@@ -31,7 +31,7 @@ template <class P> Page* make(const QString& name, const QString& caption, Windo
 }
 
 // A page of twelve channel rows.
-template <const ChannelRowsSpec& Rows>
+template <const ChannelRowsLayout& Rows>
 Page* channelRows(const QString& name, const QString& caption, WindowServices& win, QWidget* parent) {
     return new ChannelRowsPage(Rows, name, caption, win, parent);
 }

@@ -42,12 +42,12 @@ QString nameOf(const char* pattern, int n) {
 }
 } // namespace
 
-ChannelRowsPage::ChannelRowsPage(const ChannelRowsSpec& spec, const QString& objectName, const QString& caption,
+ChannelRowsPage::ChannelRowsPage(const ChannelRowsLayout& layout, const QString& objectName, const QString& caption,
                                  WindowServices& win, QWidget* parent)
-    : Page(objectName, caption, win, parent), spec_(spec) {
+    : Page(objectName, caption, win, parent), layout_(layout) {
     auto* outer = new QVBoxLayout(this);
     auto* text = new QLabel(this);
-    text->setObjectName(QString::fromLatin1(spec.explanation));
+    text->setObjectName(QString::fromLatin1(layout.explanation));
     text->setWordWrap(true);
     outer->addWidget(text);
     outer->addSpacing(8);
@@ -60,23 +60,23 @@ ChannelRowsPage::ChannelRowsPage(const ChannelRowsSpec& spec, const QString& obj
         Row& r = rows_[n];
         const int line = n % kRowsPerColumn, col = (n / kRowsPerColumn) * kColumnsPerRow;
         r.label = new QLabel(ChannelLetter(n), this);
-        r.label->setObjectName(QString::fromLatin1(spec.explanation) + QString::number(n));
-        r.trb = trackBar(nameOf(spec.row.partner, n), this);
-        r.edt = numberEdit(nameOf(spec.row.control, n), this);
+        r.label->setObjectName(QString::fromLatin1(layout.explanation) + QString::number(n));
+        r.trb = trackBar(nameOf(layout.row.partner, n), this);
+        r.edt = numberEdit(nameOf(layout.row.control, n), this);
         r.label->setBuddy(r.edt);
         // The colour names reach the row through its edit's label.
         AttachLabel(r.edt, r.label);
         grid->addWidget(r.label, line, col);
         grid->addWidget(r.trb, line, col + 1);
         grid->addWidget(r.edt, line, col + 2);
-        grid->addWidget(new QLabel(QString::fromLatin1(spec.unit), this), line, col + 3);
+        grid->addWidget(new QLabel(QString::fromLatin1(layout.unit), this), line, col + 3);
         grid->setColumnStretch(col + 1, 1);
     }
     grid->setColumnMinimumWidth(kColumnsPerRow - 1, 24);
     outer->addStretch(1);
 
     binding_ = new FieldBinding(win_, this);
-    binding_->add(spec.row, 0, kChannels);
+    binding_->add(layout.row, 0, kChannels);
 }
 
 int ChannelRowsPage::firstFreeLine() {
@@ -94,7 +94,7 @@ QLabel* ChannelRowsPage::label(int n) const {
 }
 
 void ChannelRowsPage::showWeatherSettings() {
-    binding_->refresh(spec_.row.record);
+    binding_->refresh(layout_.row.record);
 }
 
 BalancePage::BalancePage(const QString& objectName, const QString& caption, WindowServices& win, QWidget* parent)

@@ -16,7 +16,7 @@ class QSlider;
 
 namespace quenda {
 
-struct ChannelRowsSpec {
+struct ChannelRowsLayout {
     // Object name of the text above the rows (its words come from the language tables),
     // also the prefix of the row labels' names.
     const char* explanation;
@@ -25,19 +25,19 @@ struct ChannelRowsSpec {
 };
 
 // Weather delay in tenths of a second (255: no weather on that channel).
-inline constexpr ChannelRowsSpec kWeatherDelayRows{
+inline constexpr ChannelRowsLayout kWeatherDelayRows{
     "lblWeatherDelay",
     {"edtWeatherDelay%1", RecordKind::ExpertWeather, "WeatherDelay", Conv::TenthsShort, rqSetExpertWeather, 0,
      "trbWeatherDelay%1", 0, 255, 10, 10},
     "s"};
 // Brightness of a full moon overhead, as a level.
-inline constexpr ChannelRowsSpec kMoonRows{
+inline constexpr ChannelRowsLayout kMoonRows{
     "lblMoon",
     {"edtMoon%1", RecordKind::ExpertWeather, "MoonColor16", Conv::LevelPercent, rqSetExpertWeather, 0,
      "trbMoon%1", 0, kLevelMax, 128, 512},
     "%"};
 // White-balance factor in percent.
-inline constexpr ChannelRowsSpec kBalanceRows{
+inline constexpr ChannelRowsLayout kBalanceRows{
     "lblBalance",
     {"edtBalance%1", RecordKind::ExpertWeather, "Balance", Conv::Whole, rqSetExpertWeather, 0, "trbBalance%1", 0,
      100, 10, 10},
@@ -46,7 +46,7 @@ inline constexpr ChannelRowsSpec kBalanceRows{
 class ChannelRowsPage : public Page {
     Q_OBJECT
 public:
-    ChannelRowsPage(const ChannelRowsSpec& spec, const QString& objectName, const QString& caption,
+    ChannelRowsPage(const ChannelRowsLayout& layout, const QString& objectName, const QString& caption,
                     WindowServices& win, QWidget* parent = nullptr);
 
     QSlider* trb(int n) const;
@@ -68,7 +68,7 @@ private:
         QSlider* trb = nullptr;
         QLineEdit* edt = nullptr;
     };
-    const ChannelRowsSpec& spec_;
+    const ChannelRowsLayout& layout_;
     std::array<Row, kChannels> rows_{};
     QGridLayout* grid_ = nullptr;
     FieldBinding* binding_ = nullptr;
