@@ -179,18 +179,25 @@ void WeatherPage::edtStormCountChange() { entryTyped(storm_.count, &WeatherPage:
 void WeatherPage::trbStormMinutesChange() { barMoved(storm_.duration, &WeatherPage::UpdateStormRates); }
 void WeatherPage::edtStormMinutesChange() { entryTyped(storm_.duration, &WeatherPage::UpdateStormRates); }
 
+// Assigned field by field: the record is packed, so its fields cannot be reached through
+// references or member pointers.
 void WeatherPage::UpdateCloudRates() {
-    storeRates(CloudRates(cloud_.count.trb->value(), cloud_.duration.trb->value()), &TConfig::CloudP, &TConfig::CloudD);
+    const WeatherRates r = CloudRates(cloud_.count.trb->value(), cloud_.duration.trb->value());
+    TConfig& c = win_.state().Config;
+    c.CloudP = r.start;
+    c.CloudD = r.end;
+    ratesStored();
 }
 
 void WeatherPage::UpdateStormRates() {
-    storeRates(StormRates(storm_.count.trb->value(), storm_.duration.trb->value()), &TConfig::StormP, &TConfig::StormD);
+    const WeatherRates r = StormRates(storm_.count.trb->value(), storm_.duration.trb->value());
+    TConfig& c = win_.state().Config;
+    c.StormP = r.start;
+    c.StormD = r.end;
+    ratesStored();
 }
 
-void WeatherPage::storeRates(const WeatherRates& r, uint16_t TConfig::*start, uint16_t TConfig::*end) {
-    TConfig& c = win_.state().Config;
-    c.*start = r.start;
-    c.*end = r.end;
+void WeatherPage::ratesStored() {
     win_.ShowWeatherRatios();
     win_.raiseRequest(rqSetConfig);
 }

@@ -4,9 +4,7 @@
 // (see weather_rates.h); the other controls are plain field rows.
 #pragma once
 
-#include "link/records.h"
 #include "pages/page.h"
-#include "pages/weather_rates.h"
 
 class QGridLayout;
 class QGroupBox;
@@ -62,7 +60,7 @@ private:
     Pair addPair(Group& g, const char* name);
     void barMoved(Pair& p, void (WeatherPage::*update)());
     void entryTyped(Pair& p, void (WeatherPage::*update)());
-    void storeRates(const WeatherRates& r, uint16_t TConfig::*start, uint16_t TConfig::*end);
+    void ratesStored();
     void showBar(QSlider* trb, int64_t position);
     void showEntry(const Pair& p);
 
