@@ -379,18 +379,16 @@ bool TthdCom::ServeOne() {
 }
 
 void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone) {
-    // Claimed before the query: a read the window raises while the reply is on the line
-    // stays raised and is served by the next pass; the window may store this reply later.
-    const uint32_t bit = ReadBitOf(record);
-    state_->clearRequests(bit);
     protocol_->announce(name);
     const bool ok = protocol_->Query(code, n);
-    if (ok) Hand(host_->StoreRecord(record, protocol_->buffer()));
-    if (reportDone) Status(Msg(QStringLiteral("Done")));
-    if (!ok) {
-        state_->raise(bit); // tried again later
-        Identify();
+    if (ok) {
+        // Served now: the window may store the record later, and the next pass must not
+        // read it again meanwhile.
+        state_->clearRequests(ReadBitOf(record));
+        Hand(host_->StoreRecord(record, protocol_->buffer()));
     }
+    if (reportDone) Status(Msg(QStringLiteral("Done")));
+    if (!ok) Identify(); // the bit stays raised, so the read is tried again later
 }
 
 uint32_t TthdCom::ReadBitOf(LinkRecord record) {
