@@ -18,6 +18,7 @@ DeviceState::DeviceState() = default;
 
 void DeviceState::raiseLocked(uint32_t bits) {
     requests_ |= bits;
+    raisedSinceRead_ |= bits;
     ++raises_;
 }
 
@@ -45,6 +46,7 @@ void DeviceState::assignRequests(uint32_t word) {
     {
         std::lock_guard g(StateLock);
         requests_ = word;
+        raisedSinceRead_ |= word;
         ++raises_;
     }
     raised_.notify_all();
@@ -76,6 +78,14 @@ bool DeviceState::takeInfoCopy(TransferBuffer& b, uint32_t servedBit) {
 void DeviceState::clearRequests(uint32_t bits) {
     std::lock_guard g(StateLock);
     requests_ &= ~bits;
+}
+void DeviceState::beginRead(uint32_t bit) {
+    std::lock_guard g(StateLock);
+    raisedSinceRead_ &= ~bit;
+}
+void DeviceState::finishRead(uint32_t bit) {
+    std::lock_guard g(StateLock);
+    requests_ &= ~(bit & ~raisedSinceRead_);
 }
 bool DeviceState::isRaised(uint32_t bits) {
     std::lock_guard g(StateLock);
@@ -119,7 +129,7 @@ void DeviceState::forgetRow(int row) {
         ReadMarks[static_cast<std::size_t>(row)] = 0;
         UploadMarks[static_cast<std::size_t>(row)] = 0;
     }
-    requests_ |= rqGetSchedule;
+    raiseLocked(rqGetSchedule);
 }
 
 // The link clears a read's bit when the reply arrives, before the record reaches the

@@ -82,6 +82,11 @@ public:
     void assignRequests(uint32_t word); // replaces the whole word
     void clearRequests(uint32_t bits);
     bool isRaised(uint32_t bits);       // any of the bits
+    // A read on the line: a raise of its bit while the reply is awaited asks for a
+    // newer copy (a mode the user just changed, a Refresh), so finishing the read keeps
+    // that bit for the next pass instead of swallowing it.
+    void beginRead(uint32_t bit);
+    void finishRead(uint32_t bit);
     uint32_t requests();
     // Marks rows for upload and raises rqSetSchedule, in one lock hold.
     void markRowsForUpload(int first, int last);
@@ -141,6 +146,7 @@ private:
     template <class R> void loadRecord(const R& rec, TransferBuffer& b, uint32_t writeBit);
     uint32_t requests_ = 0; // guarded by StateLock
     uint64_t raises_ = 0;   // guarded by StateLock
+    uint32_t raisedSinceRead_ = 0; // guarded by StateLock
     std::condition_variable raised_;
     TInfo infoCopy_{};      // guarded by StateLock
     bool infoCopied_ = false;

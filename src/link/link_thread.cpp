@@ -380,11 +380,13 @@ bool TthdCom::ServeOne() {
 
 void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord record, bool reportDone) {
     protocol_->announce(name);
+    const uint32_t bit = ReadBitOf(record);
+    state_->beginRead(bit);
     const bool ok = protocol_->Query(code, n);
     if (ok) {
         // Served now: the window may store the record later, and the next pass must not
-        // read it again meanwhile.
-        state_->clearRequests(ReadBitOf(record));
+        // read it again meanwhile, unless it was asked for again while on the line.
+        state_->finishRead(bit);
         Hand(host_->StoreRecord(record, protocol_->buffer()));
     }
     if (reportDone) Status(Msg(QStringLiteral("Done")));
@@ -469,6 +471,7 @@ void TthdCom::DownloadSchedule() {
     // A download that was cut short goes on where it stopped; else every line is due.
     auto missing = [&] { return std::count(linesToRead_.begin(), linesToRead_.end(), uint8_t(1)); };
     if (int(linesToRead_.size()) != rows || missing() == 0) linesToRead_.assign(std::size_t(rows), 1);
+    state_->beginRead(rqGetSchedule);
     bool failed = false;
     try {
         for (int i = 0; i < rows && missing() > 0; ++i) {
@@ -490,9 +493,10 @@ void TthdCom::DownloadSchedule() {
     }
     // An incomplete download keeps its request, so the next pass reads the rest;
     // until then the lines not read are never uploaded.
+    // A Refresh during the download asks for every line once more.
     if (!failed && missing() == 0) {
         linesToRead_.clear();
-        state_->clearRequests(rqGetSchedule);
+        state_->finishRead(rqGetSchedule);
     }
     if (failed) Identify();
 }

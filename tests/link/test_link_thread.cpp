@@ -300,6 +300,27 @@ private slots:
         QVERIFY(rig.finish());
     }
 
+    // A read asked for again while its reply is on the line (a chart mode chosen, a
+    // Refresh during the download) is served once more: the reply may predate the change.
+    void readAskedForAgainOnTheLineIsServedAgain() {
+        Rig rig;
+        rig.device.rows = 5;
+        std::atomic<int> charts{0}, rows{0};
+        rig.device.beforeAnswer = [&](const QByteArray& line) {
+            if (line.startsWith("87") && ++charts == 1) rig.state->raise(rqGetChart);
+            if (line.startsWith("83") && ++rows == 3) rig.state->raise(rqGetSchedule);
+        };
+        rig.start();
+        QVERIFY2(rig.until([](RecordingWindow& w) {
+            return w.count(QStringLiteral("DrawChart")) == 2 && w.count(QStringLiteral("ShowSchedule")) == 2;
+        }),
+                 qPrintable(rig.dump()));
+        QVERIFY(waitFor([&] { return !rig.state->isRaised(rqGetChart | rqGetSchedule); }, 2000));
+        const QStringList codes = commandCodes(rig.tap->lines());
+        QCOMPARE(codes.count(QStringLiteral("87")), 2);
+        QCOMPARE(codes.count(QStringLiteral("83")), 10);
+    }
+
     // Terminate while rows arrive: the download stops after the current row, its bit
     // is cleared, and the link ends with its last report.
     void terminateDuringScheduleDownload() {
