@@ -110,18 +110,19 @@ public:
             if (!line.startsWith(QLatin1String("RX "))) return;
             if (line.startsWith(QLatin1String("RX 01"))) setInfo_.push_back(t);
             if (line.startsWith(QLatin1String("RX 82"))) getConfig_.push_back(t);
-            const bool poll = line.startsWith(QLatin1String("RX 81")) || line.startsWith(QLatin1String("RX 82"));
-            commands_.push_back({t, poll});
+            commands_.push_back({t, line.mid(3, 2).toInt(nullptr, 16)});
         });
     }
-    // Whether the last command before `t` was a poll read whose reply (at most `replyUs`)
-    // may still have been on the wire.
-    bool behindPoll(int64_t t, int64_t replyUs) {
+    // Whether a poll read's reply was on the wire at `t`: its command arrived at most
+    // `replyUs` before (GetInfo's reply takes about 9.3 ms, GetConfig's 5.6 ms) or was
+    // already written and arrived just after.
+    bool behindPoll(int64_t t) {
         std::lock_guard g(m_);
-        const auto it = std::lower_bound(commands_.begin(), commands_.end(), std::pair<int64_t, bool>{t, false});
-        if (it == commands_.begin()) return false;
-        const auto& last = *std::prev(it);
-        return last.second && t - last.first < replyUs;
+        for (const auto& [at, code] : commands_) {
+            const int64_t replyUs = code == 0x81 ? 9700 : code == 0x82 ? 6000 : -1;
+            if (replyUs > 0 && at >= t - replyUs && at <= t + 500) return true;
+        }
+        return false;
     }
     std::vector<int64_t> setInfo() {
         std::lock_guard g(m_);
@@ -135,7 +136,7 @@ public:
 private:
     std::mutex m_;
     std::vector<int64_t> setInfo_, getConfig_;
-    std::vector<std::pair<int64_t, bool>> commands_; // arrival, poll read
+    std::vector<std::pair<int64_t, int>> commands_; // arrival, command code
 };
 
 struct PortFigures {
@@ -144,6 +145,12 @@ struct PortFigures {
     // The link's own time: from a reply's last byte read to the next line's write.
     std::atomic<int64_t> linkUs{0};
     std::atomic<int64_t> lastReadAt{0};
+    // Per exchange until the weather display: its time from the line's write to its
+    // reply's last byte, beyond the wire time of both.
+    std::mutex m;
+    std::vector<double> excessUs;
+    int64_t writtenAt = 0, writtenBytes = 0, lastFullReadAt = 0;
+    bool collecting = true;
 };
 
 // Counts the bytes both ways and notes when the port opened.
@@ -163,12 +170,21 @@ public:
         if (const int64_t last = f_.lastReadAt.exchange(0)) f_.linkUs += nowUs() - last;
         const bool ok = port_.write(d);
         if (ok) f_.bytes += d.size();
+        std::lock_guard g(f_.m);
+        f_.writtenAt = nowUs();
+        f_.writtenBytes = d.size();
         return ok;
     }
     QByteArray read(int n) override {
         QByteArray r = port_.read(n);
         f_.bytes += r.size();
         if (!r.isEmpty()) f_.lastReadAt = nowUs();
+        std::lock_guard g(f_.m);
+        if (f_.collecting && f_.writtenAt && r.size() == n) f_.lastFullReadAt = nowUs();
+        if (f_.collecting && f_.writtenAt && r.size() == n)
+            f_.excessUs.push_back(double(nowUs() - f_.writtenAt) -
+                                  double(f_.writtenBytes + n) * 1e6 / kBytesPerSecond);
+        f_.writtenAt = 0;
         return r;
     }
     QString errorString() const override { return port_.errorString(); }
@@ -287,6 +303,8 @@ struct Run {
     size_t samples = 0, behindPoll = 0;
     double cpuReadMs = 0, cpuDragMs = 0, load = 0, linkOwnMs = 0;
     double pollIdleMs = 0, pollDragMs = 0;
+    double excessP50Us = 0, excessP90Us = 0, excessSumMs = 0, displayMs = 0;
+    size_t exchanges = 0;
     double stallReadMs = 0, stallDragMs = 0;
 };
 
@@ -342,6 +360,8 @@ bool measure(int samples, Run& out) {
         weatherAt = nowUs();
         bytesAtWeather = port.bytes; // the link waits while this runs
         linkUsAtWeather = port.linkUs;
+        std::lock_guard g(port.m);
+        port.collecting = false;
         loop.quit();
     };
 
@@ -355,6 +375,8 @@ bool measure(int samples, Run& out) {
     auto link = TthdCom::Create(window.sharedState(), host, sim.portPath(), false, opts);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     loop.exec();
+    // The page the display switched to is drawn next: its first paint ends the reads.
+    pump(settle, 150);
     out.stallReadMs = double(stalls.phase()) / 1000.0;
     out.cpuReadMs = threadCpuMs() - cpuAtOpen;
     bool ok = weatherAt != 0;
@@ -407,12 +429,20 @@ bool measure(int samples, Run& out) {
     out.wireMs = double(bytesAtWeather) / kBytesPerSecond * 1000.0;
     out.ratio = out.elapsedMs / out.wireMs;
     out.linkOwnMs = double(linkUsAtWeather) / 1000.0;
+    {
+        std::lock_guard g(port.m);
+        out.exchanges = port.excessUs.size();
+        out.excessP50Us = percentile(port.excessUs, 0.5);
+        out.excessP90Us = percentile(port.excessUs, 0.9);
+        for (double e : port.excessUs)
+            out.excessSumMs += e / 1000.0;
+        out.displayMs = double(weatherAt - port.lastFullReadAt) / 1000.0;
+    }
     const auto delays = delaysMs(movedAt, arrivals.setInfo());
     out.samples = delays.size();
-    // A GetInfo reply (the longer poll read) takes about 9 ms on the wire.
     std::vector<int64_t> freeMoves;
     for (const int64_t m : movedAt) {
-        if (arrivals.behindPoll(m, 12000)) ++out.behindPoll;
+        if (arrivals.behindPoll(m)) ++out.behindPoll;
         else freeMoves.push_back(m);
     }
     out.p99Free = percentile(delaysMs(freeMoves, arrivals.setInfo()), 0.99);
@@ -423,12 +453,13 @@ bool measure(int samples, Run& out) {
     out.pollDragMs = median(intervalsMs(polls, idleTo, dragTo));
 
     std::printf("run (load %.1f): (a) %.1f ms for %lld bytes (wire %.1f ms) ratio %.3f, the link's own time "
-                "between a reply and the next line %.1f ms | (b) %zu moves: median "
+                "between a reply and the next line %.1f ms, %zu exchanges beyond their wire time by %.0f us (90th %.0f us, "
+                "in all %.1f ms), the weather record's reply to its display %.1f ms | (b) %zu moves: median "
                 "%.2f ms, 99th %.2f ms; %zu behind a poll read, 99th of the others %.2f ms | (c) longest stall: "
                 "reads %.1f ms, drag %.1f ms; window thread CPU: reads %.1f ms, drag %.1f ms | (d) poll: idle "
                 "%.0f ms, drag %.0f ms\n",
                 out.load, out.elapsedMs, static_cast<long long>(bytesAtWeather), out.wireMs, out.ratio, out.linkOwnMs,
-                out.samples,
+                out.exchanges, out.excessP50Us, out.excessP90Us, out.excessSumMs, out.displayMs, out.samples,
                 out.p50, out.p99, out.behindPoll, out.p99Free, out.stallReadMs, out.stallDragMs, out.cpuReadMs,
                 out.cpuDragMs, out.pollIdleMs, out.pollDragMs);
     stalls.print();
@@ -523,8 +554,9 @@ int main(int argc, char** argv) {
                  pollIdle = mid(&Run::pollIdleMs), pollDrag = mid(&Run::pollDragMs);
     std::printf("median of 3 runs (load average %.1f):\n", mid(&Run::load));
     std::printf("  (a) initial reads against wire time: ratio %.3f (goal <= 1.03); the link's own time between a "
-                "reply and the next line %.1f ms, the rest is the device's side and the wake-ups\n",
-                ratio, mid(&Run::linkOwnMs));
+                "reply and the next line %.1f ms; an exchange (line written to reply read) takes %.0f us beyond its wire "
+                "time, the device's side and the wake-ups\n",
+                ratio, mid(&Run::linkOwnMs), mid(&Run::excessP50Us));
     std::printf("  (b) move to SetInfo at the device: median %.2f ms, 99th %.2f ms (goal <= 1 / <= 5 ms); 99th of "
                 "the moves that found no poll read on the wire %.2f ms\n",
                 p50, p99, mid(&Run::p99Free));

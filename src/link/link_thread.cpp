@@ -277,20 +277,23 @@ bool TthdCom::Pass() {
     } else {
         // Read before serving: a raise from now on cuts the idle wait short.
         const uint64_t seen = state_->raises();
+        // What woke the link goes first: a poll falling due in the same pass would put
+        // its reads (the configuration read outranks an edit) ahead of the user's edit.
+        const bool served = ServeOne();
         // The poll waits for 25 passes and for the time 25 idle passes take, so passes
         // cut short by a drag's requests do not speed it up.
         const auto now = std::chrono::steady_clock::now();
         if (++passes_ >= kPollPasses && now >= nextPoll_) {
             passes_ = 0;
             if (isApplication_)
-                state_->raise(rqGetInfo | rqGetConfig);
+                state_->raise(rqGetInfo | rqGetConfig); // served from the next pass on
             else if (isBootloader_)
                 state_->raise(rqFirmwareUpdate);
             else
                 Identify();
             nextPoll_ = now + PollInterval();
         }
-        if (!ServeOne())
+        if (!served)
             state_->waitForRaise(seen, std::chrono::milliseconds(options_.timing.idleSleepMs),
                                  [this] { return terminated_.load(); });
     }

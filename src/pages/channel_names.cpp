@@ -51,6 +51,15 @@ constexpr const char* kLabelledRows[] = {"edtMoon", "edtBalance", "edtWeatherDel
 constexpr const char* kColouredRows[] = {"edt", "edtLightningMask"};
 // The captions last spread, kept on the window.
 constexpr char kSpreadNames[] = "quendaChannelCaptions";
+// The captions of the last pass that reached every control (no list was open).
+constexpr char kShownNames[] = "quendaChannelCaptionsShown";
+
+QStringList captionsOf(const DeviceState& state) {
+    QStringList captions;
+    for (int n = 0; n < kChannels; ++n)
+        captions << ChannelCaption(n, state.Config.ColorName[n]);
+    return captions;
+}
 } // namespace
 
 QString ColorName(int index) {
@@ -92,13 +101,13 @@ void ShowChannelNames(QWidget* window, const DeviceState& state) {
         if (const QString name = w->objectName(); !name.isEmpty() && !named.contains(name)) named.insert(name, w);
     auto find = [&](const QString& name) { return named.value(name); };
 
-    QStringList captions;
-    for (int n = 0; n < kChannels; ++n)
-        captions << ChannelCaption(n, state.Config.ColorName[n]);
+    const QStringList captions = captionsOf(state);
+    window->setProperty(kShownNames, QVariant());
 
     auto* visualize = qobject_cast<QComboBox*>(find(QStringLiteral("cmbVisualize")));
     // Refilling an open list would pull the choice from under the user; the same list is kept.
     if (visualize && droppedDown(visualize)) return;
+    bool complete = true;
     if (visualize) {
         bool same = visualize->count() == captions.size();
         for (int i = 0; same && i < captions.size(); ++i)
@@ -117,10 +126,13 @@ void ShowChannelNames(QWidget* window, const DeviceState& state) {
         const QRgb k = ChannelPalette(c);
         const QString suffix = QString::number(n);
 
-        if (auto* cmb = qobject_cast<QComboBox*>(find(QStringLiteral("cmbName") + suffix));
-            cmb && !droppedDown(cmb)) {
-            const QSignalBlocker block(cmb);
-            cmb->setCurrentIndex(c < cmb->count() ? c : 0);
+        if (auto* cmb = qobject_cast<QComboBox*>(find(QStringLiteral("cmbName") + suffix))) {
+            if (droppedDown(cmb)) {
+                complete = false;
+            } else {
+                const QSignalBlocker block(cmb);
+                cmb->setCurrentIndex(c < cmb->count() ? c : 0);
+            }
         }
 
         const QString& text = captions[n];
@@ -147,6 +159,7 @@ void ShowChannelNames(QWidget* window, const DeviceState& state) {
     }
     // The grid paints channel cells in the channel's colour.
     if (grid && gridChanged) grid->viewport()->update();
+    if (complete) window->setProperty(kShownNames, QVariant(captions));
 
     // The pages redraw what the names colour only when a name changed.
     const QVariant spread = QVariant(captions);
@@ -154,6 +167,11 @@ void ShowChannelNames(QWidget* window, const DeviceState& state) {
     window->setProperty(kSpreadNames, spread);
     for (Page* page : window->findChildren<Page*>())
         page->channelNamesChanged();
+}
+
+void RefreshChannelNames(QWidget* window, const DeviceState& state) {
+    if (window && window->property(kShownNames) == QVariant(captionsOf(state))) return;
+    ShowChannelNames(window, state);
 }
 
 } // namespace quenda

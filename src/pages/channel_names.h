@@ -31,5 +31,8 @@ void SetChannelBackground(QWidget* control, QRgb color);
 // list of the visualisation, labels and colours the per-channel rows of the
 // other pages, then tells every page. Controls the window lacks are skipped.
 void ShowChannelNames(QWidget* window, const DeviceState& state);
+// The same, skipped when the last pass reached every control with these names: the
+// configuration poll calls it twice a second, and the pass walks the whole window.
+void RefreshChannelNames(QWidget* window, const DeviceState& state);
 
 } // namespace quenda

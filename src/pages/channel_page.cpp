@@ -227,7 +227,7 @@ void ChannelPage::showModeAndSettings() {
     for (Row& r : rows_)
         for (QWidget* w : std::initializer_list<QWidget*>{r.trb, r.edt, r.btnOff, r.btnOn})
             w->setEnabled(on);
-    if (servesWindow()) ShowChannelNames(window(), win_.state());
+    if (servesWindow()) RefreshChannelNames(window(), win_.state());
 }
 
 void ChannelPage::controlsEnabled(bool connected) {

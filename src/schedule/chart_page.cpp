@@ -95,6 +95,14 @@ void ChartPage::DrawChart() {
     in.font = imgTemp_->font();
     in.dpi = imgTemp_->logicalDpiY();
     imgTemp_->setPicture(quenda::DrawChart(in, imgTemp_->size(), imgTemp_->takeImage()));
+    stale_ = false;
+}
+
+void ChartPage::showModeAndSettings() {
+    if (imgTemp_->isVisible())
+        DrawChart();
+    else
+        stale_ = true;
 }
 
 void ChartPage::imgTempClick() { win_.raiseRequest(rqGetChart); }
@@ -106,7 +114,7 @@ void ChartPage::imgTempResize() {
 void ChartPage::showEvent(QShowEvent* e) {
     Page::showEvent(e);
     // A chart drawn while the page was hidden may have had another size.
-    if (imgTemp_->picture().image.size() != imgTemp_->size()) DrawChart();
+    if (stale_ || imgTemp_->picture().image.size() != imgTemp_->size()) DrawChart();
 }
 
 void ChartPage::pumChartPopup() {

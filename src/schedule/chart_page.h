@@ -45,8 +45,9 @@ public:
     // Draws the chart from the window's record copies at the surface's size.
     void DrawChart();
     void drawChart() override { DrawChart(); }
-    // The time and value labels depend on the unit.
-    void showModeAndSettings() override { DrawChart(); }
+    // The value labels depend on the unit; a hidden page draws when it is shown, not at
+    // every configuration poll.
+    void showModeAndSettings() override;
 
 public slots:
     void imgTempClick();
@@ -67,6 +68,7 @@ private:
     ChartView* imgTemp_ = nullptr;
     QMenu* pumChart_ = nullptr;
     QAction* source_[4] = {};
+    bool stale_ = false; // a redraw was skipped while the page was hidden
 };
 
 } // namespace quenda
