@@ -46,12 +46,15 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
+        // The styled drawing lays out each cell's text: most of a full repaint, and
+        // wasted under an owner drawing that fills the cell.
         if (grid_->painter_) {
             painter->save();
-            grid_->painter_(painter, option, index.column(), index.row() + 1);
+            const bool covered = grid_->painter_(painter, option, index.column(), index.row() + 1);
             painter->restore();
+            if (covered) return;
         }
+        QStyledItemDelegate::paint(painter, option, index);
     }
 
 private:

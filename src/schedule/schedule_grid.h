@@ -21,8 +21,9 @@ class ScheduleGrid : public QTableWidget {
 public:
     explicit ScheduleGrid(QWidget* parent = nullptr);
 
-    // Draws over a cell after the grid's own drawing (row counted with the header).
-    using CellPainter = std::function<void(QPainter*, const QStyleOptionViewItem&, int col, int row)>;
+    // Draws a cell (row counted with the header); true when it covered the whole cell,
+    // so the grid's own drawing is skipped, else the grid draws the cell itself.
+    using CellPainter = std::function<bool(QPainter*, const QStyleOptionViewItem&, int col, int row)>;
     void setCellPainter(CellPainter painter) { painter_ = std::move(painter); }
 
     // The text of a cell, row counted with the header (row 0 reads the header).

@@ -62,7 +62,7 @@ SchedulePage::SchedulePage(const QString& objectName, const QString& caption, Wi
         sgSchedule_->setHorizontalHeaderItem(c, new QTableWidgetItem);
     sgSchedule_->setMinimumColumnWidths(kColumnWidths);
     sgSchedule_->setCellPainter([this](QPainter* p, const QStyleOptionViewItem& o, int col, int row) {
-        sgScheduleDrawCell(p, o, col, row);
+        return sgScheduleDrawCell(p, o, col, row);
     });
     sgSchedule_->setCellCheck([this](int col, int, const QString& text) { return cellParses(col, text); });
     layout->addWidget(sgSchedule_, 1);
@@ -305,16 +305,16 @@ void SchedulePage::sgScheduleRowMoved(int fromRow, int toRow) {
     }
 }
 
-void SchedulePage::sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewItem& option, int col,
+bool SchedulePage::sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewItem& option, int col,
                                       int row) {
-    if (row <= 0 || col < 0 || col >= kColumns) return;
-    if (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) return;
+    if (row <= 0 || col < 0 || col >= kColumns) return false;
+    if (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) return false;
     const QPalette& pal = sgSchedule_->palette();
     if (col != kColLine && !lineKnown(row - 1)) { // nothing to show or edit: grey
         painter->fillRect(option.rect, pal.color(QPalette::Disabled, QPalette::Button));
-        return;
+        return true;
     }
-    if (col == kColTime) return;
+    if (col == kColTime) return false;
     const QString text = sgSchedule_->cellText(col, row);
     QColor back;
     QColor fore;
@@ -335,6 +335,7 @@ void SchedulePage::sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewI
     painter->setFont(option.font);
     painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                       text);
+    return true;
 }
 
 // ---- Column pop-up ------------------------------------------------------------------

@@ -70,7 +70,8 @@ public slots:
 public:
     // Whether a cell may hold the cursor (and so get the editor).
     static bool sgScheduleSelectCell(int col, int row);
-    void sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewItem& option, int col, int row);
+    // True when it filled the whole cell.
+    bool sgScheduleDrawCell(QPainter* painter, const QStyleOptionViewItem& option, int col, int row);
 
 private:
     bool geoMode() const;
