@@ -9,6 +9,8 @@
 #include "link/port_list.h"
 #include "pages/channel_names.h"
 #include "pages/page.h"
+#include "pages/temp_text.h"
+#include "schedule/chart_page.h"
 
 #include <quenda_version.h>
 
@@ -247,6 +249,33 @@ private slots:
         w->state().assignRequests(0);
         w->ShowPage(w->page(QStringLiteral("tsTemp")));
         QVERIFY(w->state().isRaised(rqGetChart));
+    }
+
+    // A configuration that arrives while another page is in front reaches the chart
+    // when its page is shown: the value labels take the new unit.
+    void hiddenChartTakesTheUnitWhenShown() {
+        auto w = makeWindow({});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        DeviceState& s = w->state();
+        s.Expert.ChartInterval = 10;
+        for (int i = 0; i < 40; ++i)
+            s.Chart.Sample[i] = 250;
+        auto* page = qobject_cast<ChartPage*>(w->page(QStringLiteral("tsTemp")));
+        QVERIFY(page);
+        auto current = [&] {
+            for (const ChartLabel& l : page->view()->picture().labels)
+                if (l.kind == ChartLabel::Kind::Current) return l.text;
+            return QString();
+        };
+        w->ShowPage(page);
+        page->DrawChart();
+        QVERIFY2(current().endsWith(QStringLiteral("\u00B0C")), qPrintable(current()));
+        w->ShowPage(w->page(QStringLiteral("tsMessages")));
+        s.Config.Flag |= Flag::Fahrenheit;
+        w->ShowModeAndSettings();
+        w->ShowPage(page);
+        QVERIFY2(current().endsWith(QStringLiteral("\u00B0F")), qPrintable(current()));
     }
 
     void debugTogglesAndLogs() {

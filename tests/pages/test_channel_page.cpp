@@ -387,6 +387,18 @@ private slots:
         QCOMPARE(coloured[0]->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
         QCOMPARE(coloured[1]->palette().color(QPalette::Base), QColor(Qt::white));
         QCOMPARE(palettes.count, 1);
+        // A list held open keeps its choice; the first poll after it closed sets it,
+        // though the configuration is the same as at the poll before.
+        QComboBox* held = pageOf(*w, 6)->cmbName(6);
+        held->showPopup();
+        QVERIFY(held->view()->isVisible());
+        w->state().Config.ColorName[6] = 5;
+        w->ShowModeAndSettings();
+        QCOMPARE(held->currentIndex(), 2);
+        QCOMPARE(grid->horizontalHeaderItem(8)->text(), QStringLiteral("G: UV"));
+        held->hidePopup();
+        w->ShowModeAndSettings();
+        QCOMPARE(held->currentIndex(), 5);
     }
 
     void colorTable_data() {
