@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <thread>
+#include <utility>
 
 namespace quenda {
 
@@ -247,6 +248,7 @@ void TthdCom::ConnectSequence() {
     Status(MsgFmt(QStringLiteral("ConnectedTo"), {portName_}));
     Identify();
     passes_ = 0;
+    pollHeld_ = false;
     nextPoll_ = std::chrono::steady_clock::now() + PollInterval();
 }
 
@@ -280,18 +282,26 @@ bool TthdCom::Pass() {
         // What woke the link goes first: a poll falling due in the same pass would put
         // its reads (the configuration read outranks an edit) ahead of the user's edit.
         const bool served = ServeOne();
+        const bool justEdited = std::exchange(editJustSent_, false);
         // The poll waits for 25 passes and for the time 25 idle passes take, so passes
-        // cut short by a drag's requests do not speed it up.
+        // cut short by a drag's requests do not speed it up. While the user edits it goes
+        // right after an edit, when the next one is least likely to find its replies on
+        // the line; its pace is kept from when it fell due.
         const auto now = std::chrono::steady_clock::now();
         if (++passes_ >= kPollPasses && now >= nextPoll_) {
-            passes_ = 0;
-            if (isApplication_)
-                state_->raise(rqGetInfo | rqGetConfig); // served from the next pass on
-            else if (isBootloader_)
-                state_->raise(rqFirmwareUpdate);
-            else
-                Identify();
-            nextPoll_ = now + PollInterval();
+            const bool editing = now - editSentAt_ < kPollDeferral;
+            if (editing && !justEdited && now - nextPoll_ < kPollDeferral) {
+                pollHeld_ = true;
+            } else {
+                passes_ = 0;
+                if (isApplication_)
+                    state_->raise(rqGetInfo | rqGetConfig); // served from the next pass on
+                else if (isBootloader_)
+                    state_->raise(rqFirmwareUpdate);
+                else
+                    Identify();
+                nextPoll_ = (std::exchange(pollHeld_, false) ? nextPoll_ : now) + PollInterval();
+            }
         }
         if (!served)
             state_->waitForRaise(seen, std::chrono::milliseconds(options_.timing.idleSleepMs),
@@ -448,6 +458,8 @@ void TthdCom::SetInfo(uint32_t servedBit) {
     protocol_->announce("SetInfo");
     DeviceState::applySetInfoMask(b, servedBit);
     const bool sent = protocol_->Send(b, Cmd::SetInfo, nInfo);
+    editSentAt_ = std::chrono::steady_clock::now();
+    editJustSent_ = true;
     const bool retry = WriteFailed(sent, QStringLiteral("SetInfo"));
     if (sent) return;
     state_->raise(retry ? servedBit : uint32_t(rqGetInfo));

@@ -51,6 +51,9 @@ public:
     };
 
     static constexpr int kPollPasses = 25;
+    // While the user edits, a due poll waits for the moment just after an edit, this
+    // long at the most.
+    static constexpr std::chrono::milliseconds kPollDeferral{100};
     static constexpr int kOpenAttempts = 5;
     static constexpr int kIdentifyAttempts = 5;
     static constexpr int kWaitSteps = 10;
@@ -188,6 +191,9 @@ private:
     QString firmwareFile_;
     int passes_ = 0;
     std::chrono::steady_clock::time_point nextPoll_{};
+    std::chrono::steady_clock::time_point editSentAt_{}; // the last SetInfo on the wire
+    bool editJustSent_ = false;                           // by the current pass
+    bool pollHeld_ = false;                               // a due poll waits for an edit
     std::map<QString, int> writeFailures_; // failed tries per record or schedule line
     // Schedule lines a download has still to read; kept when the download is cut short,
     // so the next one goes on (the device hands out its lines in turn).

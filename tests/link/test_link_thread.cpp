@@ -272,7 +272,34 @@ private slots:
             const auto gap = (polls[i] - polls[i - 1]) / std::chrono::milliseconds(1);
             QVERIFY2(gap >= 400 && gap <= 800, qPrintable(QString::number(gap)));
         }
+
+        // Edits at a hand's pace: each poll goes right after an edit, so the next edit
+        // does not find its replies on the line.
+        size_t from = 0;
+        {
+            std::lock_guard g(m);
+            from = written.size();
+        }
+        QElapsedTimer hand;
+        hand.start();
+        for (int i = 0; hand.elapsed() < 1600; ++i) {
+            rig.onWindow([&](RecordingWindow& w) {
+                w.State().Info.Channel[2] = int16_t(i);
+                w.State().raiseFromWindow(rqSetChannels);
+                return 0;
+            });
+            QTest::qWait(40);
+        }
         QVERIFY(rig.finish());
+        int handPolls = 0;
+        for (size_t i = from + 1; i < written.size(); ++i) {
+            if (!written[i].first.startsWith("82")) continue;
+            ++handPolls;
+            QVERIFY(written[i - 1].first.startsWith("01"));
+            const auto after = (written[i].second - written[i - 1].second) / std::chrono::microseconds(1);
+            QVERIFY2(after < 15000, qPrintable(QString::number(after)));
+        }
+        QVERIFY2(handPolls >= 2, qPrintable(QString::number(handPolls)));
     }
 
     // Rows 3 and 7: one row per pass, and a third pass that only clears the bit.
