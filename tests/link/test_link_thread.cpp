@@ -217,6 +217,23 @@ private slots:
             rig.start();
             return rig.untilEvent(QStringLiteral("ShowWeatherSettings"));
         };
+        // The window sets a channel's level and raises its SetInfo.
+        auto edit = [](Rig& rig, int channel, int level) {
+            rig.onWindow([&](RecordingWindow& w) {
+                w.State().Info.Channel[channel] = int16_t(level);
+                w.State().raiseFromWindow(rqSetChannels);
+                return 0;
+            });
+        };
+        // Edits every `ms` for `forMs`.
+        auto editFor = [&](Rig& rig, int channel, int forMs, int ms) {
+            QElapsedTimer t;
+            t.start();
+            for (int i = 0; t.elapsed() < forMs; ++i) {
+                edit(rig, channel, i);
+                QTest::qWait(ms);
+            }
+        };
         auto lastSetInfo = [&]() -> std::optional<std::pair<QByteArray, Clock::time_point>> {
             std::lock_guard g(m);
             for (auto it = written.rbegin(); it != written.rend(); ++it)
@@ -231,11 +248,7 @@ private slots:
             for (int level = 100; level < 106; ++level) {
                 QTest::qWait(7 * (level % 3) + 3);
                 const auto raisedAt = Clock::now();
-                rig.onWindow([&](RecordingWindow& w) {
-                    w.State().Info.Channel[0] = int16_t(level);
-                    w.State().raiseFromWindow(rqSetChannels);
-                    return 0;
-                });
+                edit(rig, 0, level);
                 QVERIFY(waitFor([&] { return lastSetInfo() && lastSetInfo()->second >= raisedAt; }, 2000));
                 const auto [line, at] = *lastSetInfo();
                 QVERIFY2(at - raisedAt < std::chrono::milliseconds(50),
@@ -251,16 +264,7 @@ private slots:
         Rig rig;
         rig.timing.idleSleepMs = 20; // the product's pace: a poll every 25 idle passes' time
         QVERIFY(startTimed(rig));
-        QElapsedTimer burst;
-        burst.start();
-        for (int i = 0; burst.elapsed() < 2600; ++i) {
-            rig.onWindow([&](RecordingWindow& w) {
-                w.State().Info.Channel[1] = int16_t(i);
-                w.State().raiseFromWindow(rqSetChannels);
-                return 0;
-            });
-            QTest::qWait(2);
-        }
+        editFor(rig, 1, 2600, 2); // a burst
         std::vector<Clock::time_point> polls;
         {
             std::lock_guard g(m);
@@ -280,16 +284,7 @@ private slots:
             std::lock_guard g(m);
             from = written.size();
         }
-        QElapsedTimer hand;
-        hand.start();
-        for (int i = 0; hand.elapsed() < 1600; ++i) {
-            rig.onWindow([&](RecordingWindow& w) {
-                w.State().Info.Channel[2] = int16_t(i);
-                w.State().raiseFromWindow(rqSetChannels);
-                return 0;
-            });
-            QTest::qWait(40);
-        }
+        editFor(rig, 2, 1600, 40);
         QVERIFY(rig.finish());
         int handPolls = 0;
         for (size_t i = from + 1; i < written.size(); ++i) {
