@@ -507,8 +507,8 @@ void TthdCom::DownloadSchedule() {
         throw;
     }
     // An incomplete download keeps its request, so the next pass reads the rest;
-    // until then the lines not read are never uploaded.
-    // A Refresh during the download asks for every line once more.
+    // until then the lines not read are never uploaded. A Refresh during the download
+    // keeps it too, and every line is read once more.
     if (!failed && missing() == 0) {
         linesToRead_.clear();
         state_->finishRead(rqGetSchedule);
