@@ -161,35 +161,35 @@ public:
         return ran;
     }
 
-    // Window's thread.
+    // Window's thread: runs the oldest call. Every queued call posted one event, so one
+    // call an event runs them all, in order, and the event loop gets its turn (timers,
+    // input, painting) between hand-overs that arrive together.
     void Drain() {
-        for (;;) {
-            std::shared_ptr<Call> call;
-            LinkWindow* w = nullptr;
-            {
-                std::lock_guard lock(mutex_);
-                if (closing_ || queue_.empty()) return;
-                call = queue_.front();
-                queue_.pop_front();
-                call->state = Call::Running;
-                w = window_;
-            }
-            std::exception_ptr error;
-            try {
-                (*call->fn)(*w);
-            } catch (...) {
-                // Handed back to the link, which ends on an error outside its commands.
-                error = std::current_exception();
-            }
-            {
-                std::lock_guard lock(mutex_);
-                // Nobody waits for a posted call: its error goes to the link's next call.
-                if (call->posted && error && !postedError_) postedError_ = std::move(error);
-                else call->error = std::move(error);
-                call->state = Call::Ran;
-            }
-            done_.notify_all();
+        std::shared_ptr<Call> call;
+        LinkWindow* w = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (closing_ || queue_.empty()) return;
+            call = queue_.front();
+            queue_.pop_front();
+            call->state = Call::Running;
+            w = window_;
         }
+        std::exception_ptr error;
+        try {
+            (*call->fn)(*w);
+        } catch (...) {
+            // Handed back to the link, which ends on an error outside its commands.
+            error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            // Nobody waits for a posted call: its error goes to the link's next call.
+            if (call->posted && error && !postedError_) postedError_ = std::move(error);
+            else call->error = std::move(error);
+            call->state = Call::Ran;
+        }
+        done_.notify_all();
     }
 
     // Window's thread.
