@@ -212,7 +212,14 @@ public:
         const int64_t t = nowUs();
         if (last_) {
             const int64_t gap = t - last_;
-            longest_ = std::max(longest_, gap);
+            if (gap > longest_) {
+                longest_ = gap;
+                longestWhat_.clear();
+                for (const auto& [what, e] : sinceTick_)
+                    longestWhat_ += QStringLiteral(" %1 %2 ms;").arg(QString::fromStdString(what)).arg(
+                        double(e.second) / 1000.0, 0, 'f', 1);
+                if (longestWhat_.isEmpty()) longestWhat_ = QStringLiteral(" nothing of the link's");
+            }
             if (gap > kStallUs) {
                 const int bucket = gap < 8000 ? 0 : gap < 16000 ? 1 : gap < 32000 ? 2 : 3;
                 ++buckets_[bucket];
@@ -227,10 +234,13 @@ public:
         sinceTick_.clear();
         last_ = t;
     }
-    // Starts a new phase; gives the longest gap of the phase that ended.
-    int64_t phase() {
+    // Starts a new phase; gives the longest gap of the phase that ended, and what ran
+    // in it.
+    int64_t phase(QString* what = nullptr) {
         const int64_t l = longest_;
         longest_ = 0;
+        if (what) *what = longestWhat_;
+        longestWhat_.clear();
         return l;
     }
     void print() const {
@@ -247,6 +257,7 @@ private:
     int buckets_[4] = {};
     int unexplained_ = 0;
     int64_t last_ = 0, longest_ = 0;
+    QString longestWhat_;
 };
 
 // The real window, with every call the link makes timed.
@@ -312,6 +323,7 @@ struct Run {
     double excessP50Us = 0, excessP90Us = 0, excessSumMs = 0, displayMs = 0;
     size_t exchanges = 0;
     double stallReadMs = 0, stallDragMs = 0;
+    QString stallReadWhat, stallDragWhat; // what ran in the longest stalls
 };
 
 void pump(QEventLoop& loop, int ms) {
@@ -383,7 +395,7 @@ bool measure(int samples, Run& out) {
     loop.exec();
     // The page the display switched to is drawn next: its first paint ends the reads.
     pump(settle, 150);
-    out.stallReadMs = double(stalls.phase()) / 1000.0;
+    out.stallReadMs = double(stalls.phase(&out.stallReadWhat)) / 1000.0;
     out.cpuReadMs = threadCpuMs() - cpuAtOpen;
     bool ok = weatherAt != 0;
     if (!ok) std::fprintf(stderr, "no weather record within 30 s\n");
@@ -418,7 +430,7 @@ bool measure(int samples, Run& out) {
         QTimer::singleShot(samples * 200 + 5000, &loop, &QEventLoop::quit);
         loop.exec();
         pump(loop, 100); // the last line's arrival
-        out.stallDragMs = double(stalls.phase()) / 1000.0;
+        out.stallDragMs = double(stalls.phase(&out.stallDragWhat)) / 1000.0;
         out.cpuDragMs = threadCpuMs() - cpuAtDrag;
         slider->setSliderDown(false);
     }
@@ -468,6 +480,8 @@ bool measure(int samples, Run& out) {
                 out.exchanges, out.excessP50Us, out.excessP90Us, out.excessSumMs, out.displayMs, out.samples,
                 out.p50, out.p99, out.behindPoll, out.p99Free, out.stallReadMs, out.stallDragMs, out.cpuReadMs,
                 out.cpuDragMs, out.pollIdleMs, out.pollDragMs);
+    std::printf("    longest stall of the reads:%s of the drag:%s\n", qPrintable(out.stallReadWhat),
+                qPrintable(out.stallDragWhat));
     stalls.print();
     return ok && slider && out.samples == size_t(samples);
 }
