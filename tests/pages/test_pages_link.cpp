@@ -315,11 +315,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetChart), kWait);
         QTest::mouseClick(page->view(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
         QVERIFY(c.w->state().isRaised(rqGetChart));
-        QTRY_VERIFY_WITH_TIMEOUT(!c.w->state().isRaised(rqGetChart), kWait);
-        const QString volts = currentLabel();
-        QVERIFY2(volts.endsWith(QStringLiteral(" V")), qPrintable(volts));
-        const double v = volts.chopped(2).toDouble();
-        QVERIFY2(v > 11 && v < 13, qPrintable(volts));
+        // The link clears the bit when the reply arrives, before the window has stored
+        // and drawn it: wait for the drawing.
+        auto volts = [&] {
+            const QString l = currentLabel();
+            return l.endsWith(QStringLiteral(" V")) ? l.chopped(2).toDouble() : 0.0;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(volts() > 11 && volts() < 13, qPrintable(currentLabel()), kWait);
         page->pumChartPopup();
         QVERIFY(item("mnuCHMVoltage")->isChecked() && !item("mnuCHMTempWater")->isChecked());
     }
