@@ -281,8 +281,9 @@ bool TthdCom::Pass() {
         const uint64_t seen = state_->raises();
         // What woke the link goes first: a poll falling due in the same pass would put
         // its reads (the configuration read outranks an edit) ahead of the user's edit.
+        const auto passStart = std::chrono::steady_clock::now();
         const bool served = ServeOne();
-        const bool justEdited = std::exchange(editJustSent_, false);
+        const bool justEdited = editSentAt_ >= passStart;
         // The poll waits for 25 passes and for the time 25 idle passes take, so passes
         // cut short by a drag's requests do not speed it up. While the user edits it goes
         // right after an edit, when the next one is least likely to find its replies on
@@ -459,7 +460,6 @@ void TthdCom::SetInfo(uint32_t servedBit) {
     DeviceState::applySetInfoMask(b, servedBit);
     const bool sent = protocol_->Send(b, Cmd::SetInfo, nInfo);
     editSentAt_ = std::chrono::steady_clock::now();
-    editJustSent_ = true;
     const bool retry = WriteFailed(sent, QStringLiteral("SetInfo"));
     if (sent) return;
     state_->raise(retry ? servedBit : uint32_t(rqGetInfo));

@@ -192,7 +192,6 @@ private:
     int passes_ = 0;
     std::chrono::steady_clock::time_point nextPoll_{};
     std::chrono::steady_clock::time_point editSentAt_{}; // the last SetInfo on the wire
-    bool editJustSent_ = false;                           // by the current pass
     bool pollHeld_ = false;                               // a due poll waits for an edit
     std::map<QString, int> writeFailures_; // failed tries per record or schedule line
     // Schedule lines a download has still to read; kept when the download is cut short,

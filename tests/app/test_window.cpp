@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/page_menu.h"
 #include "app/quit_signals.h"
+#include "common/chart_labels.h"
 #include "lang/apply_language.h"
 #include "lang/texts.h"
 #include "link/port_list.h"
@@ -263,11 +264,7 @@ private slots:
             s.Chart.Sample[i] = 250;
         auto* page = qobject_cast<ChartPage*>(w->page(QStringLiteral("tsTemp")));
         QVERIFY(page);
-        auto current = [&] {
-            for (const ChartLabel& l : page->view()->picture().labels)
-                if (l.kind == ChartLabel::Kind::Current) return l.text;
-            return QString();
-        };
+        auto current = [&] { return testing::currentChartLabel(page->view()->picture()); };
         w->ShowPage(page);
         page->DrawChart();
         QVERIFY2(current().endsWith(QStringLiteral("\u00B0C")), qPrintable(current()));

@@ -1,6 +1,7 @@
 // The pages against the simulated device: the window connects through its own link
 // to the simulator on a pseudo-terminal, and the user works its controls.
 #include "app/application.h"
+#include "common/chart_labels.h"
 #include "pages/number_text.h"
 #include "lang/texts.h"
 #include "link/device_codes.h"
@@ -292,11 +293,7 @@ private slots:
         auto* page = qobject_cast<ChartPage*>(c.w->page(QStringLiteral("tsTemp")));
         QVERIFY(page);
         c.w->ShowPage(page);
-        auto currentLabel = [&] {
-            for (const ChartLabel& l : page->view()->picture().labels)
-                if (l.kind == ChartLabel::Kind::Current) return l.text;
-            return QString();
-        };
+        auto currentLabel = [&] { return testing::currentChartLabel(page->view()->picture()); };
         QTRY_VERIFY_WITH_TIMEOUT(currentLabel().endsWith(QStringLiteral("\u00B0C")), kWait);
 
         // No slave board: its item is disabled; the water item is checked, as recorded.
