@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -26,6 +27,24 @@ constexpr int kLineCap = 1024;
 int64_t nowUs() {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A timed sleep ends late by the machine's wake-up (tens of microseconds, far more on a
+// virtual machine whose idle core halted). A paced reply's last byte leaves on time at a
+// real device, so the last stretch before it is spun instead.
+constexpr int64_t kSpinUs = 300;
+// Likewise a line is heard as it arrives: after a reply the device listens closely (for
+// the tool's next line, which follows within a few hundred microseconds), yielding the
+// core meanwhile so that the tool itself is not kept waiting for one.
+constexpr int64_t kListenUs = 400;
+
+void sleepUntil(int64_t dueUs, bool spinTail) {
+    for (int64_t left = dueUs - nowUs(); left > 0; left = dueUs - nowUs()) {
+        if (!spinTail)
+            std::this_thread::sleep_for(std::chrono::microseconds(left));
+        else if (left > kSpinUs)
+            std::this_thread::sleep_for(std::chrono::microseconds(left - kSpinUs));
+    }
 }
 
 QString systemError(const char* what) {
@@ -188,13 +207,18 @@ bool PtyServer::sendPaced(const QByteArray& bytes, int64_t startUs) {
         const int64_t dueAt = startUs + int64_t(std::ceil(double(next) * usPerByte));
         const int64_t now = nowUs();
         if (now < dueAt) {
-            std::this_thread::sleep_for(std::chrono::microseconds(dueAt - now));
+            sleepUntil(dueAt, next == bytes.size());
             continue;
         }
         // Late (a busy machine): everything due by now goes at once.
         const auto due = std::clamp<qsizetype>(qsizetype(double(now - startUs) / usPerByte), next, bytes.size());
         if (!writeAll(bytes.constData() + sent, size_t(due - sent))) return false;
         sent = due;
+        if (sent == bytes.size()) {
+            const int64_t late = nowUs() - (startUs + int64_t(std::ceil(double(sent) * usPerByte)));
+            lateUs_ += late;
+            ++pacedReplies_;
+        }
     }
     return true;
 }
@@ -261,9 +285,12 @@ void PtyServer::run(const std::atomic<bool>* externalStop) {
     if (master_ < 0 && !open()) return;
     QByteArray line;
     char buf[4096];
+    int64_t listenUntil = 0;
     while (!stopping() && !closed_) {
         pollfd p{master_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, 20);
+        const bool listening = nowUs() < listenUntil;
+        const int ready = ::poll(&p, 1, listening ? 0 : 20);
+        if (listening && ready == 0) sched_yield();
         if (ready < 0 && errno != EINTR) {
             addLog(QStringLiteral("EV ") + systemError("poll"));
             break;
@@ -278,7 +305,10 @@ void PtyServer::run(const std::atomic<bool>* externalStop) {
         for (ssize_t i = 0; i < got && !closed_; ++i) {
             const char c = buf[i];
             if (c == '\n' || c == '\r') {
-                if (!line.isEmpty()) serveLine(line);
+                if (!line.isEmpty()) {
+                    serveLine(line);
+                    if (options_.lineSpeed) listenUntil = nowUs() + kListenUs;
+                }
                 line.clear();
             } else if (line.size() <= kLineCap) {
                 line.append(c); // past the cap the rest of the line is dropped unread

@@ -60,6 +60,12 @@ public:
     void setFaults(const FaultOptions& faults);
     bool closedByFault() const { return closed_.load(); }
     int commands() const { return commands_.load(); }
+    // How late the last byte of the paced replies left, against the line's timing.
+    struct Pacing {
+        int replies = 0;
+        int64_t lateUs = 0; // in all
+    };
+    Pacing pacing() const { return {pacedReplies_.load(), lateUs_.load()}; }
 
     QStringList log() const;
     QStringList received() const; // the RX texts only
@@ -86,6 +92,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> closed_{false};
     std::atomic<int> commands_{0};
+    std::atomic<int> pacedReplies_{0};
+    std::atomic<int64_t> lateUs_{0};
     const std::atomic<bool>* externalStop_ = nullptr;
 
     mutable std::mutex m_; // log, received, faults
