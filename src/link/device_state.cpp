@@ -136,10 +136,23 @@ void DeviceState::forgetRow(int row) {
 // window; a read raised again in between (Refresh) must stay raised here.
 void DeviceState::storeInfo(const TransferBuffer& b) {
     std::lock_guard g(StateLock);
+    if (infoOnItsWay_ > 0) --infoOnItsWay_;
     if (requests_ & (rqSetTime | rqSetChannels | rqSetRow)) return; // the user's newer edit wins
     copyIn(Info, b);
     infoCopied_ = false; // a later retry of a write loads the record as it is now
     resizeScheduleLocked(Info.RowCount);
+}
+
+void DeviceState::infoOnItsWay() {
+    std::lock_guard g(StateLock);
+    ++infoOnItsWay_;
+}
+
+bool DeviceState::settledRowCount(int& rows) {
+    std::lock_guard g(StateLock);
+    if (infoOnItsWay_ > 0) return false;
+    rows = Info.RowCount;
+    return true;
 }
 
 void DeviceState::loadInfo(TransferBuffer& b, uint32_t servedBit) {

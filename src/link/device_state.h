@@ -108,6 +108,13 @@ public:
     // servedBit; false (nothing changed) when there is no copy or the bit is not raised.
     bool takeInfoCopy(TransferBuffer& b, uint32_t servedBit);
 
+    // ---- The schedule's line count, for the link ----
+    // Link thread, before it hands an Info record to the window.
+    void infoOnItsWay();
+    // Link thread: Info.RowCount as the window holds it, when no Info record handed
+    // over is still on its way there; false then (only the window can tell).
+    bool settledRowCount(int& rows);
+
     // ---- Copy operations (window's thread; each holds StateLock throughout) ----
     void storeInfo(const TransferBuffer& b);
     void loadInfo(TransferBuffer& b, uint32_t servedBit);
@@ -150,6 +157,7 @@ private:
     std::condition_variable raised_;
     TInfo infoCopy_{};      // guarded by StateLock
     bool infoCopied_ = false;
+    int infoOnItsWay_ = 0;  // guarded by StateLock
     void resizeScheduleLocked(int rows);
 };
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -401,6 +402,7 @@ void TthdCom::ReadRecord(uint8_t code, int n, const char* name, LinkRecord recor
         // Served now: the window may store the record later, and the next pass must not
         // read it again meanwhile, unless it was asked for again while on the line.
         state_->finishRead(bit);
+        if (record == LinkRecord::Info) state_->infoOnItsWay();
         Hand(host_->StoreRecord(record, protocol_->buffer()));
     }
     if (reportDone) Status(Msg(QStringLiteral("Done")));
@@ -476,33 +478,44 @@ void TthdCom::SpecialFunction(const char* name, uint32_t bit, uint8_t function, 
 }
 
 void TthdCom::DownloadSchedule() {
-    // The row count is read on the window's side, where TInfo is written.
+    // The line count is the window's TInfo's. Only while an Info record is on its way
+    // there does the link wait for the window to have stored it.
     int rows = 0;
-    const QString reading = Msg(QStringLiteral("ReadingSchedule"));
-    Hand(host_->RunOnWindow([&](LinkWindow& w) {
-        w.SetStatus(reading);
-        rows = w.State().Info.RowCount;
-    }));
+    if (!state_->settledRowCount(rows))
+        Hand(host_->RunOnWindow([&](LinkWindow& w) { rows = w.State().Info.RowCount; }));
+    Status(Msg(QStringLiteral("ReadingSchedule")));
     // A download that was cut short goes on where it stopped; else every line is due.
     auto missing = [&] { return std::count(linesToRead_.begin(), linesToRead_.end(), uint8_t(1)); };
     if (int(linesToRead_.size()) != rows || missing() == 0) linesToRead_.assign(std::size_t(rows), 1);
     state_->beginRead(rqGetSchedule);
     bool failed = false;
+    // Each line goes to the window while the next one is on the wire, so waking the
+    // window's thread costs the download no time.
+    std::optional<TransferBuffer> unhanded;
+    bool handed = true;
+    const auto handOver = [&] {
+        if (unhanded) handed = host_->StoreScheduleRow(*std::exchange(unhanded, std::nullopt)) && handed;
+    };
     try {
         for (int i = 0; i < rows && missing() > 0; ++i) {
             protocol_->announce("GetSchedule");
-            if (!protocol_->Query(Cmd::GetSchedule, nScheduleRow)) {
+            const bool ok = protocol_->Query(Cmd::GetSchedule, nScheduleRow, handOver);
+            Hand(handed);
+            if (!ok) {
                 failed = true;
                 break;
             }
             const int index = static_cast<int8_t>(protocol_->buffer().Payload[0]);
             if (index >= 0 && index < rows) linesToRead_[std::size_t(index)] = 0;
-            Hand(host_->StoreScheduleRow(protocol_->buffer()));
+            unhanded = protocol_->buffer();
             CheckTerminated();
         }
+        handOver();
+        Hand(handed);
         Hand(host_->ShowSchedule());
         Status(Msg(QStringLiteral("Done")));
     } catch (const Ended&) {
+        handOver(); // what was read is the device's, also when the link ends
         state_->clearRequests(rqGetSchedule); // the link ends: nothing is left to go on
         throw;
     }

@@ -79,10 +79,11 @@ namespace {
 constexpr int kSlowEchoFailures = 5;
 } // namespace
 
-bool Protocol::Query(uint8_t code, int n) {
+bool Protocol::Query(uint8_t code, int n, const OnWire& onWire) {
     if (n < 0 || n > wire::kMaxPayload) return false;
     const QByteArray line = QByteArray::fromStdString(wire::encodeLine(code, nullptr, 0));
     if (!writeLine(line, line.chopped(1))) return false;
+    if (onWire) onWire();
 
     char area[kReceiveArea];
     std::memset(area, 0, sizeof area);

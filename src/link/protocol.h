@@ -35,11 +35,13 @@ public:
     // In debug mode, logs a command's name before it is sent ("GetInfo", "SetInfo", ...).
     void announce(const char* name);
 
-    // Reads a record of n payload bytes into the transfer buffer.
-    bool Query(uint8_t code, int n);
-    // Run once the line is written, while it is still on its way and the
+    // Run once the line is written, while it is still on its way and the reply or
     // acknowledgement is not read yet; it must not throw.
     using OnWire = std::function<void()>;
+
+    // Reads a record of n payload bytes into the transfer buffer; onWire, if given,
+    // runs only when the line was written.
+    bool Query(uint8_t code, int n, const OnWire& onWire = {});
 
     // Sends the first n payload bytes of a buffer laid out like the transfer buffer;
     // onWire, if given, runs only when the line was written.

@@ -629,7 +629,9 @@ private slots:
         QVERIFY2(t.elapsed() < 300, qPrintable(QString::number(t.elapsed()))); // not the rest of the second
     }
 
-    // The window refuses hand-overs once it closes: the link takes that as the end.
+    // The window refuses hand-overs once it closes: the link takes that as the end. A
+    // schedule line goes to the window while the next one is on the wire, so that one
+    // line may still be asked for, and no more.
     void refusedHandOverEndsTheLink() {
         Rig rig;
         rig.device.rows = 30;
@@ -644,7 +646,7 @@ private slots:
         QTest::qWait(30);
         QCOMPARE(rig.host->Calls(), calls);
         const QStringList codes = commandCodes(rig.tap->lines());
-        QCOMPARE(codes.count(QStringLiteral("83")), 1);
+        QVERIFY2(codes.count(QStringLiteral("83")) <= 2, qPrintable(codes.join(QLatin1Char(' '))));
     }
 
     // In debug mode each command is announced and its lines logged; SetPortName

@@ -88,6 +88,25 @@ private slots:
         }
     }
 
+    // The link takes the line count from the block only once every Info record it
+    // handed over has reached the window, also one the window dropped for a newer edit.
+    void rowCountSettlesWhenInfoIsStored() {
+        DeviceState s;
+        TransferBuffer b;
+        b.Payload[0] = 9; // RowCount
+        int rows = -1;
+        s.infoOnItsWay();
+        s.infoOnItsWay();
+        QVERIFY(!s.settledRowCount(rows));
+        s.raise(rqSetChannels);
+        s.storeInfo(b); // dropped: the edit is newer
+        QVERIFY(!s.settledRowCount(rows));
+        s.clearRequests(rqSetChannels);
+        s.storeInfo(b);
+        QVERIFY(s.settledRowCount(rows));
+        QCOMPARE(rows, 9);
+    }
+
     // A read arriving while a write of the same record is pending is dropped; a read
     // raised again before the record arrived stays raised.
     void storeDropsWhileWritePending() {
