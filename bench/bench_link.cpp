@@ -6,7 +6,9 @@
 //       at 11520 bytes/s); goal <= 1.03. Beside it where the rest goes: the link's own
 //       time from a reply's last byte read to the next line written, each exchange's time
 //       from its line's write to its reply's last byte beyond the wire time of both (the
-//       device's side and the wake-ups), and the weather reply's way to its display
+//       device's side and the wake-ups), and the weather reply's way to its display;
+//       beside them the device model's own share: how long after a line's write it
+//       hears the line, and how late its replies' last bytes leave against the wire
 //   (b) a drag: 200 moves of the first channel's slider, each one's delay from the move
 //       to the SetInfo line at the device (the pty hands the whole line over at once, so
 //       this is its first byte); goal median <= 1 ms, 99th <= 5 ms
@@ -138,6 +140,17 @@ public:
         std::lock_guard g(m_);
         return getConfig_;
     }
+    // Per line written at `written` (sorted): the time until the device heard a line.
+    std::vector<double> heardAfter(const std::vector<int64_t>& written) {
+        std::lock_guard g(m_);
+        std::vector<double> d;
+        auto it = commands_.begin();
+        for (const int64_t w : written) {
+            while (it != commands_.end() && it->first < w) ++it;
+            if (it != commands_.end()) d.push_back(double(it->first - w));
+        }
+        return d;
+    }
 
 private:
     std::mutex m_;
@@ -155,6 +168,7 @@ struct PortFigures {
     // reply's last byte, beyond the wire time of both.
     std::mutex m;
     std::vector<double> excessUs;
+    std::vector<int64_t> writeStarts;
     int64_t writtenAt = 0, writtenBytes = 0, lastFullReadAt = 0;
     bool collecting = true;
 };
@@ -173,7 +187,12 @@ public:
     void close() override { port_.close(); }
     bool purge() override { return port_.purge(); }
     bool write(const QByteArray& d) override {
-        if (const int64_t last = f_.lastReadAt.exchange(0)) f_.linkUs += nowUs() - last;
+        const int64_t start = nowUs();
+        if (const int64_t last = f_.lastReadAt.exchange(0)) f_.linkUs += start - last;
+        {
+            std::lock_guard g(f_.m);
+            if (f_.collecting) f_.writeStarts.push_back(start);
+        }
         const bool ok = port_.write(d);
         if (ok) f_.bytes += d.size();
         std::lock_guard g(f_.m);
@@ -321,6 +340,7 @@ struct Run {
     double cpuReadMs = 0, cpuDragMs = 0, load = 0, linkOwnMs = 0;
     double pollIdleMs = 0, pollDragMs = 0;
     double excessP50Us = 0, excessP90Us = 0, excessSumMs = 0, displayMs = 0;
+    double heardP50Us = 0, replyLateUs = 0;
     size_t exchanges = 0;
     double stallReadMs = 0, stallDragMs = 0;
     QString stallReadWhat, stallDragWhat; // what ran in the longest stalls
@@ -372,12 +392,14 @@ bool measure(int samples, Run& out) {
     auto host = std::make_shared<TimedHost>(qtHost.Host(), stalls);
     PortFigures port;
     int64_t weatherAt = 0, bytesAtWeather = 0, linkUsAtWeather = 0;
+    sim::PtyServer::Pacing pacingAtWeather;
     QEventLoop loop;
     timed.onWeather = [&] {
         if (weatherAt) return;
         weatherAt = nowUs();
         bytesAtWeather = port.bytes; // the link waits while this runs
         linkUsAtWeather = port.linkUs;
+        pacingAtWeather = sim.server().pacing();
         std::lock_guard g(port.m);
         port.collecting = false;
         loop.quit();
@@ -455,7 +477,9 @@ bool measure(int samples, Run& out) {
         for (double e : port.excessUs)
             out.excessSumMs += e / 1000.0;
         out.displayMs = double(weatherAt - port.lastFullReadAt) / 1000.0;
+        out.heardP50Us = percentile(arrivals.heardAfter(port.writeStarts), 0.5);
     }
+    if (pacingAtWeather.replies > 0) out.replyLateUs = double(pacingAtWeather.lateUs) / pacingAtWeather.replies;
     const auto delays = delaysMs(movedAt, arrivals.setInfo());
     out.samples = delays.size();
     std::vector<int64_t> freeMoves;
@@ -472,12 +496,13 @@ bool measure(int samples, Run& out) {
 
     std::printf("run (load %.1f): (a) %.1f ms for %lld bytes (wire %.1f ms) ratio %.3f, the link's own time "
                 "between a reply and the next line %.1f ms, %zu exchanges beyond their wire time by %.0f us (90th %.0f us, "
-                "in all %.1f ms), the weather record's reply to its display %.1f ms | (b) %zu moves: median "
+                "in all %.1f ms; the device heard a line %.0f us after its write, median, and its last byte left %.0f us late, mean), the weather record's reply to its display %.1f ms | (b) %zu moves: median "
                 "%.2f ms, 99th %.2f ms; %zu behind a poll read, 99th of the others %.2f ms | (c) longest stall: "
                 "reads %.1f ms, drag %.1f ms; window thread CPU: reads %.1f ms, drag %.1f ms | (d) poll: idle "
                 "%.0f ms, drag %.0f ms\n",
                 out.load, out.elapsedMs, static_cast<long long>(bytesAtWeather), out.wireMs, out.ratio, out.linkOwnMs,
-                out.exchanges, out.excessP50Us, out.excessP90Us, out.excessSumMs, out.displayMs, out.samples,
+                out.exchanges, out.excessP50Us, out.excessP90Us, out.excessSumMs, out.heardP50Us, out.replyLateUs,
+                out.displayMs, out.samples,
                 out.p50, out.p99, out.behindPoll, out.p99Free, out.stallReadMs, out.stallDragMs, out.cpuReadMs,
                 out.cpuDragMs, out.pollIdleMs, out.pollDragMs);
     std::printf("    longest stall of the reads:%s of the drag:%s\n", qPrintable(out.stallReadWhat),
@@ -619,8 +644,8 @@ int main(int argc, char** argv) {
     std::printf("median of 3 runs (load average %.1f):\n", mid(&Run::load));
     std::printf("  (a) initial reads against wire time: ratio %.3f (goal <= 1.03); the link's own time between a "
                 "reply and the next line %.1f ms; an exchange (line written to reply read) takes %.0f us beyond its wire "
-                "time, the device's side and the wake-ups\n",
-                ratio, mid(&Run::linkOwnMs), mid(&Run::excessP50Us));
+                "time, the device's side and the wake-ups; of it the device model heard a line %.0f us after its write and sent its last byte %.0f us late\n",
+                ratio, mid(&Run::linkOwnMs), mid(&Run::excessP50Us), mid(&Run::heardP50Us), mid(&Run::replyLateUs));
     std::printf("  (b) move to SetInfo at the device: median %.2f ms, 99th %.2f ms (goal <= 1 / <= 5 ms); 99th of "
                 "the moves that found no poll read on the wire %.2f ms\n",
                 p50, p99, mid(&Run::p99Free));
