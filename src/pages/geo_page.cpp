@@ -239,8 +239,11 @@ QLabel* GeoPage::statusPanel() const {
 }
 
 bool GeoPage::dateInUse() const {
-    // While the calendar is open the focus is in the pop-up, not in the picker.
-    return userChange(dtp_) || (dtp_->calendarWidget() && dtp_->calendarWidget()->isVisible());
+    // While the calendar is open the focus is in the pop-up, not in the picker. The
+    // calendar is looked up, not asked for: asking builds it (milliseconds) when it
+    // has never been opened.
+    const auto* calendar = dtp_->findChild<QCalendarWidget*>();
+    return userChange(dtp_) || (calendar && calendar->isVisible());
 }
 
 // ---- Drawing -----------------------------------------------------------------------

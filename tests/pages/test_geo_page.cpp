@@ -6,6 +6,7 @@
 #include "page_test_util.h"
 #include "pages/geo_page.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -278,6 +279,7 @@ private slots:
         s.Config.Lat = -335;
         s.Config.Lon = 1510;
         w->ShowDeviceInfo();
+        QVERIFY(!dtp->findChild<QCalendarWidget*>()); // never opened: not built for nothing
         w->ShowModeAndSettings();
         QCOMPARE(time->text(), QStringLiteral("07:05"));
         QCOMPARE(trb->value(), 425);
@@ -317,6 +319,18 @@ private slots:
         QCOMPARE(dtp->date(), QDate(2025, 2, 1));
         QCOMPARE(trb->value(), 430);
         QVERIFY(page->lastDrawComplete());
+
+        // The calendar open: the device's date waits until it is closed.
+        w->activateWindow();
+        lat->setFocus();
+        QWidget* popup = dtp->calendarWidget()->window();
+        popup->show();
+        s.Info.Day = 2;
+        w->ShowDeviceInfo();
+        QCOMPARE(dtp->date(), QDate(2025, 2, 1));
+        popup->hide();
+        w->ShowDeviceInfo();
+        QCOMPARE(dtp->date(), QDate(2025, 2, 2));
     }
 
     void nowTakesTheComputersClock() {
