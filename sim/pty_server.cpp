@@ -194,8 +194,7 @@ bool PtyServer::writeAll(const char* data, size_t n) {
 // adapter hands them on: a wake-up per byte on both sides would cost more than the wire.
 bool PtyServer::sendPaced(const QByteArray& bytes, int64_t startUs) {
     if (!options_.lineSpeed || options_.bytesPerSecond <= 0) {
-        const int64_t wait = startUs - nowUs();
-        if (wait > 0) std::this_thread::sleep_for(std::chrono::microseconds(wait));
+        sleepUntil(startUs, false);
         return writeAll(bytes.constData(), size_t(bytes.size()));
     }
     const double usPerByte = 1e6 / options_.bytesPerSecond;
